@@ -1,0 +1,5 @@
+// One sample from start to end.
+#pragma once
+
+// Always 0.
+int runSample();
