@@ -1,42 +1,93 @@
-// The Linux provider. There is no desktop support yet: no foreground window.
+// The Linux provider: processes through /proc, text through the UTF-8 codec. The
+// window manager calls live in the desktop file the build picks (linux_desktop_*.cpp).
 #include "platform/platform.h"
 #include "platform/text_codec.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace platform {
 
-void closeHandle(RawHandle) {}
+// An open process is a descriptor of its /proc directory, held as descriptor + 1 so
+// that 0 stays "none". Its files are then read from that very process, even when the
+// pid is reused meanwhile.
+void closeHandle(RawHandle process) {
+    if (process != 0) {
+        close(static_cast<int>(process - 1));
+    }
+}
 void findClose(RawHandle) {}
 void releaseComReference(RawHandle) {}
 
-void* allocateZeroed(std::size_t bytes) { return std::calloc(1, bytes); }
+void* allocateZeroed(std::size_t bytes) {
+    return std::calloc(1, bytes);
+}
 
-WindowHandle getForegroundWindow() { return 0; }
-
-int getWindowTextW(WindowHandle, wchar_t* buffer, int limit) {
-    if (limit > 0) {
-        buffer[0] = L'\0';
+// Succeeds when /proc/PID can be read; the access rights asked for are not checked
+// beforehand, as reading the files is what tells.
+ProcessHandle openProcess(std::uint32_t, bool inheritHandle, std::uint32_t pid) {
+    if (pid == 0) {
+        return ProcessHandle();
     }
-    return 0;
+    const std::string path = "/proc/" + std::to_string(pid);
+    const int descriptor =
+        open(path.c_str(), O_RDONLY | O_DIRECTORY | (inheritHandle ? 0 : O_CLOEXEC));
+    if (descriptor < 0) {
+        return ProcessHandle();
+    }
+    return ProcessHandle(static_cast<RawHandle>(descriptor) + 1);
 }
 
-std::uint32_t getWindowThreadProcessId(WindowHandle, std::uint32_t*) { return 0; }
+namespace {
 
-ProcessHandle openProcess(std::uint32_t, bool, std::uint32_t) { return ProcessHandle(); }
-
-std::uint32_t getProcessImageFileNameW(const ProcessHandle&, wchar_t*, std::uint32_t) {
-    return 0;
+// The executable's path as the kernel gives it, in UTF-16 units with a terminator.
+// 0 when it can't be read (not permitted, process gone) or doesn't fit.
+std::uint32_t executablePath(const ProcessHandle& process, wchar_t* buffer, std::uint32_t size) {
+    if (!process || buffer == nullptr || size == 0) {
+        return 0;
+    }
+    buffer[0] = L'\0';
+    // A destination of no units would make the codec count instead of convert.
+    if (size < 2) {
+        return 0;
+    }
+    char path[4096];
+    const ssize_t bytes = readlinkat(static_cast<int>(process.get() - 1), "exe", path, sizeof path);
+    if (bytes <= 0 || static_cast<std::size_t>(bytes) >= sizeof path) {
+        return 0;
+    }
+    const int units =
+        codec::wideFromUtf8(path, static_cast<int>(bytes), buffer, static_cast<int>(size) - 1);
+    if (units <= 0) {
+        return 0;
+    }
+    buffer[units] = L'\0';
+    return static_cast<std::uint32_t>(units);
 }
 
-std::uint32_t getModuleFileNameExW(const ProcessHandle&, wchar_t*, std::uint32_t) { return 0; }
+} // namespace
 
-wchar_t modulePathSeparator() { return L'/'; }
+std::uint32_t getProcessImageFileNameW(const ProcessHandle& process, wchar_t* buffer,
+                                       std::uint32_t size) {
+    return executablePath(process, buffer, size);
+}
 
-int wideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const wchar_t* text,
-                        int units, char* destination, int destinationBytes,
-                        const char* defaultChar, bool* usedDefaultChar) {
+std::uint32_t getModuleFileNameExW(const ProcessHandle& process, wchar_t* buffer,
+                                   std::uint32_t size) {
+    return executablePath(process, buffer, size);
+}
+
+wchar_t modulePathSeparator() {
+    return L'/';
+}
+
+int wideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const wchar_t* text, int units,
+                        char* destination, int destinationBytes, const char* defaultChar,
+                        bool* usedDefaultChar) {
     // UTF-8 takes no default character and no flags, as on Windows.
     if (codePage != codePageUtf8 || flags != 0 || defaultChar != nullptr ||
         usedDefaultChar != nullptr) {
@@ -54,7 +105,9 @@ int multiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char*
 }
 
 // The shell-link object can always be had here, but there is no Recent folder.
-HResult coInitialize() { return 0; }
+HResult coInitialize() {
+    return 0;
+}
 void coUninitialize() {}
 
 HResult coCreateInstance(const Guid&, std::uint32_t, const Guid&, ComReference& instance) {
@@ -77,9 +130,13 @@ HResult shellLinkGetPath(const ComReference&, wchar_t*, int, std::uint32_t) {
     return notImplemented;
 }
 
-HResult shGetFolderPathW(int, std::uint32_t, wchar_t*) { return notImplemented; }
+HResult shGetFolderPathW(int, std::uint32_t, wchar_t*) {
+    return notImplemented;
+}
 
-SearchHandle findFirstFileW(const wchar_t*, FindData&) { return SearchHandle(); }
+SearchHandle findFirstFileW(const wchar_t*, FindData&) {
+    return SearchHandle();
+}
 
 void writeStandardOutput(const char* bytes, std::size_t count) {
     std::fwrite(bytes, 1, count, stdout);
@@ -89,6 +146,8 @@ void writeStandardError(const char* bytes, std::size_t count) {
     std::fwrite(bytes, 1, count, stderr);
 }
 
-void flushStandardError() { std::fflush(stderr); }
+void flushStandardError() {
+    std::fflush(stderr);
+}
 
 } // namespace platform
