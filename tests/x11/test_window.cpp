@@ -1,0 +1,135 @@
+// A test-only X client: one top-level window with the properties a test asks for,
+// made the active window. It prints "ready" once the server has it all, then holds
+// the window until its standard input closes.
+//
+//   test_window [--title=UTF8] [--wm-name=LATIN1] [--pid=N | --no-pid]
+//               [--machine=HOST] [--focus-only]
+//
+// --title sets _NET_WM_NAME, --wm-name sets WM_NAME (STRING). The pid defaults to this
+// process's own, WM_CLIENT_MACHINE to this host. --focus-only leaves the root without
+// _NET_ACTIVE_WINDOW and gives the window the input focus instead.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace {
+
+struct Options {
+    bool hasTitle = false;
+    std::string title;
+    bool hasWmName = false;
+    std::string wmName;
+    bool hasPid = true;
+    unsigned long pid = static_cast<unsigned long>(getpid());
+    std::string machine;
+    bool focusOnly = false;
+};
+
+bool parse(int argc, char** argv, Options& options) {
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    options.machine = host;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        auto value = [&](std::string_view key, std::string& out) {
+            if (arg.substr(0, key.size()) != key) {
+                return false;
+            }
+            out = std::string(arg.substr(key.size()));
+            return true;
+        };
+        std::string pid;
+        if (value("--title=", options.title)) {
+            options.hasTitle = true;
+        } else if (value("--wm-name=", options.wmName)) {
+            options.hasWmName = true;
+        } else if (value("--pid=", pid)) {
+            options.pid = std::stoul(pid);
+        } else if (arg == "--no-pid") {
+            options.hasPid = false;
+        } else if (value("--machine=", options.machine)) {
+        } else if (arg == "--focus-only") {
+            options.focusOnly = true;
+        } else {
+            std::fprintf(stderr, "test_window: unknown option %s\n", argv[i]);
+            return false;
+        }
+    }
+    return true;
+}
+
+void setText(Display* display, Window window, Atom property, Atom type, const std::string& text) {
+    XChangeProperty(display, window, property, type, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(text.data()),
+                    static_cast<int>(text.size()));
+}
+
+void setCardinal(Display* display, Window window, Atom property, Atom type, unsigned long value) {
+    const long item = static_cast<long>(value);
+    XChangeProperty(display, window, property, type, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&item), 1);
+}
+
+void waitForMap(Display* display, Window window) {
+    XEvent event;
+    do {
+        XWindowEvent(display, window, StructureNotifyMask, &event);
+    } while (event.type != MapNotify);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parse(argc, argv, options)) {
+        return 2;
+    }
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        std::fprintf(stderr, "test_window: cannot open the display\n");
+        return 1;
+    }
+    const Window root = DefaultRootWindow(display);
+    const Window window = XCreateSimpleWindow(display, root, 0, 0, 200, 100, 0, 0, 0);
+    XSelectInput(display, window, StructureNotifyMask);
+
+    if (options.hasTitle) {
+        setText(display, window, XInternAtom(display, "_NET_WM_NAME", False),
+                XInternAtom(display, "UTF8_STRING", False), options.title);
+    }
+    if (options.hasWmName) {
+        setText(display, window, XA_WM_NAME, XA_STRING, options.wmName);
+    }
+    if (!options.machine.empty()) {
+        setText(display, window, XA_WM_CLIENT_MACHINE, XA_STRING, options.machine);
+    }
+    if (options.hasPid) {
+        setCardinal(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL,
+                    options.pid);
+    }
+    XMapWindow(display, window);
+    waitForMap(display, window);
+
+    const Atom active = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    if (options.focusOnly) {
+        XDeleteProperty(display, root, active);
+        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    } else {
+        setCardinal(display, root, active, XA_WINDOW, window);
+    }
+    XSync(display, False);
+
+    std::fputs("ready\n", stdout);
+    std::fflush(stdout);
+    char byte;
+    while (read(STDIN_FILENO, &byte, 1) > 0) {
+    }
+    XCloseDisplay(display);
+    return 0;
+}

@@ -1,0 +1,499 @@
+// The whole program on a virtual X server: a test window owned by a copy of the test
+// client, named as a known application, and the line the program prints for it.
+//
+//   x11_desktop_test SAMPLER TEST_WINDOW XVFB [gtest options]
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string samplerPath;
+std::string testWindowPath;
+std::string xvfbPath;
+std::string displayName;
+
+// A pipe whose ends close themselves.
+struct Pipe {
+    int read = -1;
+    int write = -1;
+    Pipe() {
+        int ends[2];
+        if (pipe2(ends, O_CLOEXEC) == 0) {
+            read = ends[0];
+            write = ends[1];
+        }
+    }
+    ~Pipe() {
+        closeRead();
+        closeWrite();
+    }
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+    void closeRead() {
+        if (read >= 0) {
+            close(read);
+            read = -1;
+        }
+    }
+    void closeWrite() {
+        if (write >= 0) {
+            close(write);
+            write = -1;
+        }
+    }
+};
+
+// The environment of this process with DISPLAY set to display, or unset when none.
+std::vector<std::string> environmentWith(const std::optional<std::string>& display) {
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::string_view(*entry).substr(0, 8) != "DISPLAY=") {
+            entries.emplace_back(*entry);
+        }
+    }
+    if (display) {
+        entries.push_back("DISPLAY=" + *display);
+    }
+    return entries;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+    std::vector<char*> result;
+    for (std::string& s : strings) {
+        result.push_back(s.data());
+    }
+    result.push_back(nullptr);
+    return result;
+}
+
+// Starts program with its standard input and output on pipes; -1 on failure.
+pid_t spawn(const std::string& program, std::vector<std::string> arguments,
+            std::vector<std::string> environment, int input, int output) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (input >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
+    }
+    if (output >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+    }
+    arguments.insert(arguments.begin(), program);
+    std::vector<char*> argv = pointers(arguments);
+    std::vector<char*> envp = pointers(environment);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) {
+        pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Reads up to a line feed, or until the writer closes or the time runs out.
+std::string readLine(int descriptor, int timeoutMs) {
+    std::string line;
+    pollfd waiting{descriptor, POLLIN, 0};
+    char byte;
+    while (poll(&waiting, 1, timeoutMs) > 0 && read(descriptor, &byte, 1) == 1) {
+        line.push_back(byte);
+        if (byte == '\n') {
+            break;
+        }
+    }
+    return line;
+}
+
+std::string readAll(int descriptor) {
+    std::string text;
+    char chunk[4096];
+    ssize_t count;
+    while ((count = read(descriptor, chunk, sizeof chunk)) > 0) {
+        text.append(chunk, static_cast<std::size_t>(count));
+    }
+    return text;
+}
+
+// One run of the program: what it printed, or a note on how it ended otherwise.
+std::string runSampler(const std::optional<std::string>& display) {
+    Pipe output;
+    const pid_t pid = spawn(samplerPath, {}, environmentWith(display), -1, output.write);
+    if (pid < 0) {
+        return "could not start the sampler";
+    }
+    output.closeWrite();
+    std::string text = readAll(output.read);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return "sampler ended with status " + std::to_string(status) + " after: " + text;
+    }
+    return text;
+}
+
+// A test window held by a running client; closing its input ends it.
+class TestWindow {
+  public:
+    TestWindow(const fs::path& program, const std::vector<std::string>& arguments) {
+        pid_ = spawn(program, arguments, environmentWith(displayName), input_.read, output_.write);
+        input_.closeRead();
+        output_.closeWrite();
+        if (pid_ > 0) {
+            ready_ = readLine(output_.read, 10000) == "ready\n";
+        }
+    }
+    ~TestWindow() { stop(); }
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
+
+    bool ready() const { return ready_; }
+    pid_t pid() const { return pid_; }
+    void stop() {
+        input_.closeWrite();
+        if (pid_ > 0) {
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+
+  private:
+    Pipe input_;
+    Pipe output_;
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+// One virtual X server for the whole program, on a display it picks itself.
+class VirtualDisplay : public testing::Environment {
+  public:
+    void SetUp() override {
+        Pipe display;
+        // The descriptor must survive the exec: a duplicate without close-on-exec.
+        const int inherited = dup(display.write);
+        server_ = spawn(xvfbPath,
+                        {"-displayfd", std::to_string(inherited), "-nolisten", "tcp", "-screen",
+                         "0", "320x240x24"},
+                        environmentWith(std::nullopt), -1, -1);
+        close(inherited);
+        display.closeWrite();
+        const std::string number = readLine(display.read, 30000);
+        ASSERT_GT(server_, 0) << "Xvfb did not start";
+        ASSERT_FALSE(number.empty()) << "Xvfb gave no display number";
+        displayName = ":" + number.substr(0, number.find('\n'));
+    }
+    void TearDown() override {
+        if (server_ > 0) {
+            kill(server_, SIGTERM);
+            waitpid(server_, nullptr, 0);
+        }
+    }
+
+  private:
+    pid_t server_ = -1;
+};
+
+// A scratch folder for the copies of the client, removed at the end.
+class Scratch {
+  public:
+    Scratch() {
+        std::string pattern = (fs::temp_directory_path() / "x11-desktop-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) {
+            path_ = pattern;
+        }
+    }
+    ~Scratch() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+struct Owner {
+    std::string pid; // "self" for the client's own pid
+    std::string name;
+    std::string path; // "self" for the copy's path
+    int category;
+};
+
+struct Case {
+    const char* label;
+    std::string exeRelative; // the copy of the client, under the scratch folder
+    std::vector<std::string> arguments;
+    std::string title;
+    std::string curatedTitle;
+    std::string document;
+    Owner owner;
+};
+
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.label;
+}
+
+std::string line(const std::string& title, const std::string& curated, const std::string& document,
+                 const std::string& pid, const std::string& name, const std::string& path,
+                 int category) {
+    return "{\"Title\": \"" + title + "\", \"Curated_title\": \"" + curated + "\", \"Doc\": \"" +
+           document + "\", \"URL\": \"\", \"Owner\": {\"Pid\": " + pid + ", \"Name\": \"" + name +
+           "\", \"Path\": \"" + path + "\"}, \"App_cat_nb\": " + std::to_string(category) + "}\r\n";
+}
+
+const std::string noWindowLine = line("", "", "", "0", "Unknown", "", 0);
+
+std::string repeat(const std::string& text, int times) {
+    std::string result;
+    for (int i = 0; i < times; ++i) {
+        result += text;
+    }
+    return result;
+}
+
+const Owner word{"self", "Microsoft Word", "self", 8};
+const Owner unknown{"0", "Unknown", "", 0};
+
+// UTF-8 by code unit: U+1F600 as its two surrogates, three bytes each.
+const std::string grinningByUnit = "\xED\xA0\xBD\xED\xB8\x80";
+const std::string replacementChar = "\xEF\xBF\xBD";
+
+const Case cases[] = {
+    {"word document",
+     "WINWORD.EXE",
+     {"--title=report.docx - Word"},
+     "report.docx - Word",
+     "report.docx",
+     "report.docx",
+     word},
+    {"database tool",
+     "MongoDBCompass.exe",
+     {"--title=Connections - orders"},
+     "Connections - orders",
+     "orders",
+     "orders",
+     {"self", "MongoDB Compass", "self", 7}},
+    {"browser tabs",
+     "msedge.exe",
+     {"--title=Weather and 2 more pages - Profile 1 - Browser"},
+     "Weather and 2 more pages - Profile 1 - Browser",
+     "Weather",
+     "Weather",
+     {"self", "Microsoft Edge", "self", 1}},
+    {"private browser window",
+     "msedge.exe",
+     {"--title=New tab - [InPrivate] - Browser"},
+     "New tab - [InPrivate] - Browser",
+     "[Private]",
+     "",
+     {"self", "Microsoft Edge", "self", 1}},
+    {"title beyond the BMP",
+     "WINWORD.EXE",
+     {"--title=R\xC3\xA9sum\xC3\xA9 \xF0\x9F\x98\x80 - Word"},
+     "R\xC3\xA9sum\xC3\xA9 \xF0\x9F\x98\x80 - Word",
+     "R\xC3\xA9sum\xC3\xA9 " + grinningByUnit,
+     "R\xC3\xA9sum\xC3\xA9 " + grinningByUnit,
+     word},
+    {"quotes, backslash and tab",
+     "WINWORD.EXE",
+     {"--title=\"a\\b\"\tc - Word"},
+     " a/b \\tc - Word",
+     " a/b \\tc",
+     " a/b \\tc",
+     word},
+    {"invalid UTF-8",
+     "WINWORD.EXE",
+     {"--title=bad\xFF - Word"},
+     "bad" + replacementChar + " - Word",
+     "bad" + replacementChar,
+     "bad" + replacementChar,
+     word},
+    {"title only in WM_NAME",
+     "WINWORD.EXE",
+     {"--wm-name=caf\xE9 - Word"},
+     "caf\xC3\xA9 - Word",
+     "caf\xC3\xA9",
+     "caf\xC3\xA9",
+     word},
+    {"_NET_WM_NAME before WM_NAME",
+     "WINWORD.EXE",
+     {"--wm-name=old - Word", "--title=new - Word"},
+     "new - Word",
+     "new",
+     "new",
+     word},
+    {"no title", "WINWORD.EXE", {}, "", "", "", word},
+    {"1500 units cut to 1023",
+     "WINWORD.EXE",
+     {"--title=a - " + repeat("b", 1496)},
+     "a - " + repeat("b", 1019),
+     "a",
+     "a",
+     word},
+    {"1500 two-byte units cut to 1023",
+     "WINWORD.EXE",
+     {"--title=" + repeat("\xC3\xA9", 1500)},
+     repeat("\xC3\xA9", 1023),
+     repeat("\xC3\xA9", 1023),
+     repeat("\xC3\xA9", 1023),
+     word},
+    {"cut inside a surrogate pair",
+     "WINWORD.EXE",
+     {"--title=" + repeat("x", 1022) + "\xF0\x9F\x98\x80"},
+     repeat("x", 1022) + replacementChar,
+     repeat("x", 1022) + replacementChar,
+     repeat("x", 1022) + replacementChar,
+     word},
+    {"no _NET_WM_PID",
+     "WINWORD.EXE",
+     {"--no-pid", "--title=notes.txt - Editor"},
+     "notes.txt - Editor",
+     "notes.txt - Editor",
+     "notes.txt - Editor",
+     unknown},
+    {"pid of another host",
+     "WINWORD.EXE",
+     {"--machine=elsewhere.invalid", "--title=notes.txt - Editor"},
+     "notes.txt - Editor",
+     "notes.txt - Editor",
+     "notes.txt - Editor",
+     unknown},
+    {"pid without a process",
+     "WINWORD.EXE",
+     {"--pid=4194305", "--title=x - Word"},
+     "x - Word",
+     "x - Word",
+     "x - Word",
+     {"4194305", "Unknown", "", 0}},
+    {"unknown application",
+     "editor",
+     {"--title=notes.txt - Editor"},
+     "notes.txt - Editor",
+     "notes.txt - Editor",
+     "notes.txt - Editor",
+     {"self", "editor", "self", 0}},
+    {"table names are case-sensitive",
+     "winword.exe",
+     {"--title=a - Word"},
+     "a - Word",
+     "a - Word",
+     "a - Word",
+     {"self", "winword.exe", "self", 0}},
+    {"Latin-1 file name",
+     "caf\xC3\xA9",
+     {"--title=a - b"},
+     "a - b",
+     "a - b",
+     "a - b",
+     {"self", "caf\xE9", "self", 0}},
+    {"path beyond Latin-1",
+     "\xD0\x94\xD0\xBE\xD0\xBA/WINWORD.EXE",
+     {"--title=a - Word"},
+     "a - Word",
+     "a",
+     "a",
+     {"self", "Microsoft Word", "", 8}},
+    {"input focus without _NET_ACTIVE_WINDOW",
+     "WINWORD.EXE",
+     {"--focus-only", "--title=focus.txt - Word"},
+     "focus.txt - Word",
+     "focus.txt",
+     "focus.txt",
+     word},
+};
+
+// What the program writes for a path: Latin-1 bytes, one per character.
+std::string latin1(const std::string& utf8) {
+    std::string bytes;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        if (lead == 0xC2 || lead == 0xC3) {
+            bytes.push_back(static_cast<char>(((lead & 0x1F) << 6) |
+                                              (static_cast<unsigned char>(utf8[++i]) & 0x3F)));
+        } else {
+            bytes.push_back(utf8[i]);
+        }
+    }
+    return bytes;
+}
+
+class ActiveWindow : public testing::TestWithParam<Case> {};
+
+TEST_P(ActiveWindow, LineIsExact) {
+    const Case& c = GetParam();
+    const Scratch scratch;
+    ASSERT_FALSE(scratch.path().empty());
+    const fs::path copy = scratch.path() / fs::u8path(c.exeRelative);
+    fs::create_directories(copy.parent_path());
+    fs::copy_file(testWindowPath, copy);
+
+    TestWindow window(copy, c.arguments);
+    ASSERT_TRUE(window.ready()) << "the test window did not come up";
+    const std::string pid = c.owner.pid == "self" ? std::to_string(window.pid()) : c.owner.pid;
+    const std::string path = c.owner.path == "self" ? latin1(copy.string()) : c.owner.path;
+    EXPECT_EQ(runSampler(displayName),
+              line(c.title, c.curatedTitle, c.document, pid, c.owner.name, path, c.owner.category));
+}
+
+// A test name from the label: letters and digits kept, anything else an underscore.
+std::string caseName(const testing::TestParamInfo<Case>& test) {
+    std::string name;
+    for (const char* p = test.param.label; *p != '\0'; ++p) {
+        name.push_back(std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_');
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktop, ActiveWindow, testing::ValuesIn(cases), caseName);
+
+TEST(NoDesktop, WithoutDisplayTheLineHasNoWindow) {
+    EXPECT_EQ(runSampler(std::nullopt), noWindowLine);
+}
+
+TEST(NoDesktop, UnreachableServerGivesNoWindow) {
+    EXPECT_EQ(runSampler("unix:65000"), noWindowLine);
+}
+
+// The active window named on the root is gone: the X errors stay inside the query.
+TEST(NoDesktop, ActiveWindowThatIsGone) {
+    const Scratch scratch;
+    const fs::path copy = scratch.path() / "WINWORD.EXE";
+    fs::copy_file(testWindowPath, copy);
+    TestWindow window(copy, {"--title=gone - Word"});
+    ASSERT_TRUE(window.ready());
+    window.stop();
+    EXPECT_EQ(runSampler(displayName), noWindowLine);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s SAMPLER TEST_WINDOW XVFB [gtest options]\n", argv[0]);
+        return 2;
+    }
+    samplerPath = fs::absolute(argv[1]).string();
+    testWindowPath = fs::absolute(argv[2]).string();
+    xvfbPath = argv[3];
+    testing::AddGlobalTestEnvironment(new VirtualDisplay);
+    return RUN_ALL_TESTS();
+}
