@@ -1,5 +1,6 @@
 #include "json_check.h"
 
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -98,6 +99,18 @@ bool readHex4(Reader& in, char32_t& value) {
     return true;
 }
 
+// The character a one-letter escape stands for, or 0 when the letter is none of them.
+char32_t unescaped(char32_t letter) {
+    // Pairs of the letter after the backslash and the character it stands for.
+    constexpr std::u32string_view pairs = U"\"\"\\\\//b\bf\fn\nr\rt\t";
+    for (std::size_t i = 0; i < pairs.size(); i += 2) {
+        if (pairs[i] == letter) {
+            return pairs[i + 1];
+        }
+    }
+    return U'\0';
+}
+
 bool readString(Reader& in, std::u32string& out) {
     if (!in.take(U'"')) {
         return false;
@@ -118,49 +131,29 @@ bool readString(Reader& in, std::u32string& out) {
         }
         const char32_t escape = in.peek();
         ++in.at;
-        switch (escape) {
-        case U'"':
-        case U'\\':
-        case U'/':
-            out += escape;
-            break;
-        case U'b':
-            out += U'\b';
-            break;
-        case U'f':
-            out += U'\f';
-            break;
-        case U'n':
-            out += U'\n';
-            break;
-        case U'r':
-            out += U'\r';
-            break;
-        case U't':
-            out += U'\t';
-            break;
-        case U'u': {
-            char32_t unit = 0;
-            if (!readHex4(in, unit)) {
-                return false;
-            }
-            // A high surrogate escape followed by a low one is one character; a lone
-            // surrogate is kept as it is, as RFC 8259 allows.
-            if (unit >= 0xD800 && unit < 0xDC00 && in.text.substr(in.at, 2) == "\\u") {
-                Reader ahead = in;
-                ahead.at += 2;
-                char32_t low = 0;
-                if (readHex4(ahead, low) && low >= 0xDC00 && low < 0xE000) {
-                    unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-                    in = ahead;
-                }
-            }
-            out += unit;
-            break;
+        if (const char32_t plain = unescaped(escape); plain != U'\0') {
+            out += plain;
+            continue;
         }
-        default:
+        if (escape != U'u') {
             return false;
         }
+        char32_t unit = 0;
+        if (!readHex4(in, unit)) {
+            return false;
+        }
+        // A high surrogate escape followed by a low one is one character; a lone
+        // surrogate is kept as it is, as RFC 8259 allows.
+        if (unit >= 0xD800 && unit < 0xDC00 && in.text.substr(in.at, 2) == "\\u") {
+            Reader ahead = in;
+            ahead.at += 2;
+            char32_t low = 0;
+            if (readHex4(ahead, low) && low >= 0xDC00 && low < 0xE000) {
+                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                in = ahead;
+            }
+        }
+        out += unit;
     }
     return false;
 }
