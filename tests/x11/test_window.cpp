@@ -70,7 +70,7 @@ void setText(Display* display, Window window, Atom property, Atom type, const st
                     static_cast<int>(text.size()));
 }
 
-void setCardinal(Display* display, Window window, Atom property, Atom type, unsigned long value) {
+void setValue32(Display* display, Window window, Atom property, Atom type, unsigned long value) {
     const long item = static_cast<long>(value);
     XChangeProperty(display, window, property, type, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&item), 1);
@@ -110,8 +110,8 @@ int main(int argc, char** argv) {
         setText(display, window, XA_WM_CLIENT_MACHINE, XA_STRING, options.machine);
     }
     if (options.hasPid) {
-        setCardinal(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL,
-                    options.pid);
+        setValue32(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL,
+                   options.pid);
     }
     XMapWindow(display, window);
     waitForMap(display, window);
@@ -121,7 +121,9 @@ int main(int argc, char** argv) {
         XDeleteProperty(display, root, active);
         XSetInputFocus(display, window, RevertToParent, CurrentTime);
     } else {
-        setCardinal(display, root, active, XA_WINDOW, window);
+        // As a window manager would, it also says that it keeps the active window.
+        setValue32(display, root, XInternAtom(display, "_NET_SUPPORTED", False), XA_ATOM, active);
+        setValue32(display, root, active, XA_WINDOW, window);
     }
     XSync(display, False);
 

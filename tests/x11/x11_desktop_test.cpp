@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -180,18 +181,31 @@ class TestWindow {
     bool ready_ = false;
 };
 
-// One virtual X server for the whole program, on a display it picks itself.
+// Starts Xvfb on a display of its choosing, written to displayFd once it is ready.
+// The server ends with this process, however this process ends.
+pid_t startServer(int displayFd) {
+    const std::string fd = std::to_string(displayFd);
+    const char* argv[] = {"Xvfb",    "-displayfd", fd.c_str(),   "-nolisten", "tcp",
+                          "-screen", "0",          "320x240x24", nullptr};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        fcntl(displayFd, F_SETFD, 0);
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        execv(xvfbPath.c_str(), const_cast<char* const*>(argv));
+        _exit(127);
+    }
+    return pid;
+}
+
+// One virtual X server for the whole program.
 class VirtualDisplay : public testing::Environment {
   public:
     void SetUp() override {
         Pipe display;
-        // The descriptor must survive the exec: a duplicate without close-on-exec.
-        const int inherited = dup(display.write);
-        server_ = spawn(xvfbPath,
-                        {"-displayfd", std::to_string(inherited), "-nolisten", "tcp", "-screen",
-                         "0", "320x240x24"},
-                        environmentWith(std::nullopt), -1, -1);
-        close(inherited);
+        server_ = startServer(display.write);
         display.closeWrite();
         const std::string number = readLine(display.read, 30000);
         ASSERT_GT(server_, 0) << "Xvfb did not start";
