@@ -2,11 +2,11 @@
 // made the active window. It prints "ready" once the server has it all, then holds
 // the window until its standard input closes.
 //
-//   test_window [--title=UTF8] [--wm-name=LATIN1] [--pid=N | --no-pid]
-//               [--machine=HOST] [--focus-only]
+//   test_window [--title=UTF8] [--wm-name=BYTES [--compound-text]]
+//               [--pid=N | --no-pid] [--machine=HOST] [--focus-only]
 //
-// --title sets _NET_WM_NAME, --wm-name sets WM_NAME (STRING). The pid defaults to this
-// process's own, WM_CLIENT_MACHINE to this host. --focus-only leaves the root without
+// --title sets _NET_WM_NAME, --wm-name sets WM_NAME (STRING, or COMPOUND_TEXT). The pid defaults to
+// this process's own, WM_CLIENT_MACHINE to this host. --focus-only leaves the root without
 // _NET_ACTIVE_WINDOW and gives the window the input focus instead.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -25,6 +25,7 @@ struct Options {
     std::string title;
     bool hasWmName = false;
     std::string wmName;
+    bool compoundText = false;
     bool hasPid = true;
     unsigned long pid = static_cast<unsigned long>(getpid());
     std::string machine;
@@ -54,6 +55,8 @@ bool parse(int argc, char** argv, Options& options) {
         } else if (arg == "--no-pid") {
             options.hasPid = false;
         } else if (value("--machine=", options.machine)) {
+        } else if (arg == "--compound-text") {
+            options.compoundText = true;
         } else if (arg == "--focus-only") {
             options.focusOnly = true;
         } else {
@@ -104,7 +107,9 @@ int main(int argc, char** argv) {
                 XInternAtom(display, "UTF8_STRING", False), options.title);
     }
     if (options.hasWmName) {
-        setText(display, window, XA_WM_NAME, XA_STRING, options.wmName);
+        const Atom type =
+            options.compoundText ? XInternAtom(display, "COMPOUND_TEXT", False) : XA_STRING;
+        setText(display, window, XA_WM_NAME, type, options.wmName);
     }
     if (!options.machine.empty()) {
         setText(display, window, XA_WM_CLIENT_MACHINE, XA_STRING, options.machine);
