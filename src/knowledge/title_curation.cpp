@@ -1,0 +1,155 @@
+#include "knowledge/title_curation.h"
+
+#include "knowledge/app_table.h"
+
+#include <cstddef>
+#include <locale>
+#include <optional>
+#include <regex>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr std::size_t none = std::wstring::npos;
+
+// The library's dot and "$" don't draw lines where the sampler does: its dot is spelled
+// out as "anything but line feed and carriage return", and its end anchor as a look-ahead
+// that also holds before a line feed (never before a carriage return).
+constexpr const wchar_t* throughLastDashPattern = L"[^\\n\\r]* -[\\s]*";
+constexpr const wchar_t* lastDashPartPattern = L"[\\s]*-[^-]*(?=\\n|$)";
+constexpr const wchar_t* browserTabsPattern = L" and [^\\n\\r]* more [^\\n\\r]*";
+
+constexpr const wchar_t* privateCuratedTitle = L"[Private]";
+
+// The end of the line holding FROM: the first line feed or carriage return at or after it.
+std::size_t lineEnd(const std::wstring& title, std::size_t from) {
+    const std::size_t found = title.find_first_of(L"\n\r", from);
+    return found == none ? title.size() : found;
+}
+
+// The units from FIRST up to LAST; looking only there keeps every finder linear.
+std::wstring_view between(const std::wstring& title, std::size_t first, std::size_t last) {
+    return std::wstring_view(title).substr(first, last - first);
+}
+
+// Each finder returns a position at or before the leftmost match that starts at or after
+// FROM, or `none` when no match starts there. Letting the engine try every position
+// instead costs time quadratic in the title's length; these skip only positions where the
+// pattern cannot match, so the matches stay the engine's own.
+
+// ".* -[\s]*" needs " -" on the line it starts in, and then matches from wherever on
+// that line it is tried: so from the first line, counting from FROM, that holds " -".
+std::size_t throughLastDashStart(const std::wstring& title, std::size_t from) {
+    const std::size_t pair = title.find(L" -", from);
+    if (pair == none) {
+        return none;
+    }
+    const std::size_t lastBreak = title.find_last_of(L"\n\r", pair);
+    return lastBreak == none || lastBreak < from ? from : lastBreak + 1;
+}
+
+// "[\s]*-[^-]*$" needs a hyphen after which the end anchor holds before the next hyphen:
+// the last hyphen, or one with a line feed after it and before the next. The match starts
+// at the white-space run in front of that hyphen.
+std::size_t lastDashPartStart(const std::wstring& title, std::size_t from) {
+    std::size_t hyphen = title.find(L'-', from);
+    while (hyphen != none) {
+        const std::size_t next = title.find(L'-', hyphen + 1);
+        if (next == none || between(title, hyphen + 1, next).find(L'\n') != none) {
+            break;
+        }
+        hyphen = next;
+    }
+    if (hyphen == none) {
+        return none;
+    }
+    // White space by the same traits the compiled pattern uses for "\s".
+    const std::regex_traits<wchar_t> traits;
+    const wchar_t spaceClass[] = L"s";
+    const auto space = traits.lookup_classname(spaceClass, spaceClass + 1);
+    std::size_t start = hyphen;
+    while (start > from && traits.isctype(title[start - 1], space)) {
+        --start;
+    }
+    return start;
+}
+
+// " and .* more .*" needs " and " followed, on the same line, by " more ": it starts at the
+// first " and " of the first line where that holds.
+std::size_t browserTabsStart(const std::wstring& title, std::size_t from) {
+    std::size_t words = title.find(L" and ", from);
+    while (words != none) {
+        const std::size_t end = lineEnd(title, words);
+        if (between(title, words + 5, end).find(L" more ") != none) {
+            return words;
+        }
+        if (end == title.size()) {
+            return none;
+        }
+        words = title.find(L" and ", end + 1);
+    }
+    return none;
+}
+
+using StartFinder = std::size_t (*)(const std::wstring&, std::size_t);
+
+// The title with every match of PATTERN removed, matches taken left to right, each search
+// going on where the previous match ended.
+std::wstring removeEveryMatch(const std::wstring& title, const wchar_t* pattern,
+                              StartFinder firstStart) {
+    std::wstring result;
+    // Compiled only when a search has to run: most titles never need it.
+    std::optional<std::wregex> regex;
+    std::size_t position = 0;
+    while (position < title.size()) {
+        const std::size_t from = firstStart(title, position);
+        if (from == none) {
+            break;
+        }
+        if (!regex) {
+            regex.emplace(pattern, std::regex::ECMAScript);
+        }
+        std::wsmatch match;
+        const auto begin = title.begin() + static_cast<std::ptrdiff_t>(from);
+        const auto flags =
+            from > 0 ? std::regex_constants::match_prev_avail : std::regex_constants::match_default;
+        if (!std::regex_search(begin, title.end(), match, *regex, flags)) {
+            break;
+        }
+        const std::size_t matchStart = static_cast<std::size_t>(match[0].first - title.begin());
+        const std::size_t matchEnd = static_cast<std::size_t>(match[0].second - title.begin());
+        result.append(title, position, matchStart - position);
+        position = matchEnd;
+    }
+    if (position < title.size()) {
+        result.append(title, position, none);
+    }
+    return result;
+}
+
+} // namespace
+
+CuratedTitle curateTitle(const std::wstring& title, const AppEntry* entry) {
+    if (entry == nullptr) {
+        return {title, title};
+    }
+    std::wstring curated;
+    switch (entry->titleRule) {
+    case DropThroughLastDash:
+        curated = removeEveryMatch(title, throughLastDashPattern, throughLastDashStart);
+        break;
+    case DropLastDashPart:
+        curated = removeEveryMatch(title, lastDashPartPattern, lastDashPartStart);
+        break;
+    case BrowserTabs:
+        if (title.find(entry->privateMarker) != none) {
+            return {privateCuratedTitle, L""};
+        }
+        curated = removeEveryMatch(title, browserTabsPattern, browserTabsStart);
+        break;
+    default:
+        return {title, title};
+    }
+    return {curated, curated};
+}
