@@ -14,7 +14,7 @@ namespace e2e {
 namespace {
 
 constexpr DWORD helperStartMs = 30000;
-constexpr DWORD samplerRunMs = 30000;
+constexpr DWORD programRunMs = 30000;
 constexpr DWORD helperCloseMs = 5000;
 
 // For messages only.
@@ -165,6 +165,10 @@ bool showWindow(const std::wstring& executable, const std::wstring& title,
 }
 
 RunResult runSampler() {
+    return runProgram(samplerPath(), L"");
+}
+
+RunResult runProgram(const std::wstring& executable, const std::wstring& arguments) {
     RunResult result;
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE outRead = nullptr;
@@ -181,8 +185,10 @@ RunResult runSampler() {
     const HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      &inheritable, OPEN_EXISTING, 0, nullptr);
 
-    const std::wstring sampler = samplerPath();
-    std::wstring commandLine = quoted(sampler);
+    std::wstring commandLine = quoted(executable);
+    if (!arguments.empty()) {
+        commandLine += L" " + arguments;
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -190,28 +196,30 @@ RunResult runSampler() {
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION started{};
-    const bool running = CreateProcessW(sampler.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                        0, nullptr, nullptr, &startup, &started);
+    const bool running = CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr,
+                                        TRUE, 0, nullptr, nullptr, &startup, &started);
     const DWORD startError = GetLastError();
     // Only the child holds the write ends now, so the reads end when it does.
     CloseHandle(outWrite);
     CloseHandle(errWrite);
     CloseHandle(input);
     if (!running) {
-        ADD_FAILURE() << "can't start the sampler, error " << startError;
+        ADD_FAILURE() << "can't start " << utf8(executable) << ", error " << startError;
         CloseHandle(outRead);
         CloseHandle(errRead);
         return result;
     }
     CloseHandle(started.hThread);
 
+    // Both pipes are drained while the program runs, so that neither can fill and stall it.
+    std::thread outReader([&] { result.out = readWhole(outRead); });
     std::thread errReader([&] { result.err = readWhole(errRead); });
-    result.out = readWhole(outRead);
-    if (WaitForSingleObject(started.hProcess, samplerRunMs) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << "the sampler didn't end within " << samplerRunMs << " ms";
+    if (WaitForSingleObject(started.hProcess, programRunMs) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << utf8(executable) << " didn't end within " << programRunMs << " ms";
         TerminateProcess(started.hProcess, 1);
         WaitForSingleObject(started.hProcess, INFINITE);
     }
+    outReader.join();
     errReader.join();
     GetExitCodeProcess(started.hProcess, &result.exitCode);
     CloseHandle(started.hProcess);

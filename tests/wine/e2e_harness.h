@@ -45,7 +45,11 @@ struct RunResult {
     DWORD exitCode = 0;
 };
 
-// Runs the sampler with standard output and error on pipes and no input.
+// Runs EXECUTABLE with ARGUMENTS (a command-line tail, already quoted as needed),
+// standard output and error on pipes and no input, and waits for its end.
+RunResult runProgram(const std::wstring& executable, const std::wstring& arguments);
+
+// Runs the sampler as runProgram does, without arguments.
 RunResult runSampler();
 
 // The image path the kernel reports for a file at WINDOWS_PATH (a drive path), as the
