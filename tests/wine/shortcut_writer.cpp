@@ -1,7 +1,7 @@
 // A test-only Windows program: writes a shortcut file through the platform's own
 // shell-link component, as the shell does when it records a recent document.
 //
-//   shortcut-writer ARGUMENTS-FILE
+//   shortcut_writer ARGUMENTS-FILE
 //
 // The arguments file is UTF-16LE (a leading byte-order mark is skipped) and holds two
 // lines, each ended by a line feed: the path of the shortcut file to write, then the
@@ -16,6 +16,7 @@
 #include <shobjidl.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -59,14 +60,14 @@ class ComApartment {
 };
 
 int fail(const char* what, HRESULT status) {
-    std::fprintf(stderr, "shortcut-writer: %s failed (0x%08lx)\n", what,
+    std::fprintf(stderr, "shortcut_writer: %s failed (0x%08lx)\n", what,
                  static_cast<unsigned long>(status));
     return 1;
 }
 
 // The two lines of the arguments file, or an empty vector when it can't be read.
-std::vector<std::wstring> readArguments(const char* file) {
-    std::ifstream in(file, std::ios::binary);
+std::vector<std::wstring> readArguments(const wchar_t* file) {
+    std::ifstream in(std::filesystem::path(file), std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     std::wstring text;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
@@ -88,14 +89,14 @@ std::vector<std::wstring> readArguments(const char* file) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int wmain(int argc, wchar_t** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: shortcut-writer ARGUMENTS-FILE\n");
+        std::fprintf(stderr, "usage: shortcut_writer ARGUMENTS-FILE\n");
         return 2;
     }
     const std::vector<std::wstring> lines = readArguments(argv[1]);
     if (lines.size() != 2) {
-        std::fprintf(stderr, "shortcut-writer: %s must hold two lines in UTF-16LE\n", argv[1]);
+        std::fprintf(stderr, "shortcut_writer: %ls must hold two lines in UTF-16LE\n", argv[1]);
         return 2;
     }
     const std::wstring& shortcutPath = lines[0];
