@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,14 +30,55 @@ std::wstring quoted(const std::wstring& argument) {
     return L"\"" + argument + L"\"";
 }
 
-// True when the program ran to its end with status 0; its messages go to the test's.
+// True when the program ran to its end with status 0. Its output goes to a file, not a
+// pipe: on every save Wine's shell starts a menu helper of its own, which inherits the
+// writer's standard handles and may outlive it, so a pipe might never end.
 bool runsCleanly(const std::wstring& program, const std::wstring& arguments) {
-    const e2e::RunResult run = e2e::runProgram(program, arguments);
-    if (run.exitCode != 0) {
-        ADD_FAILURE() << utf8(program) << " " << utf8(arguments) << " ended with status "
-                      << run.exitCode << ": " << run.err;
+    constexpr DWORD runMs = 30000;
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    const std::wstring logPath = std::wstring(temp) + L"activity-sampler-e2e-child.log";
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const HANDLE log =
+        CreateFileW(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inheritable, CREATE_ALWAYS, 0, nullptr);
+    const HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     &inheritable, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = log;
+    startup.hStdError = log;
+    std::wstring commandLine = quoted(program) + L" " + arguments;
+    PROCESS_INFORMATION started{};
+    const bool running = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                        0, nullptr, nullptr, &startup, &started);
+    const DWORD startError = GetLastError();
+    CloseHandle(input);
+    CloseHandle(log);
+    if (!running) {
+        ADD_FAILURE() << "can't start " << utf8(program) << ", error " << startError;
+        return false;
     }
-    return run.exitCode == 0;
+    CloseHandle(started.hThread);
+    DWORD status = 1;
+    if (WaitForSingleObject(started.hProcess, runMs) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << utf8(program) << " didn't end within " << runMs << " ms";
+        TerminateProcess(started.hProcess, 1);
+        WaitForSingleObject(started.hProcess, runMs);
+    } else {
+        GetExitCodeProcess(started.hProcess, &status);
+    }
+    CloseHandle(started.hProcess);
+    if (status != 0) {
+        std::ifstream file(std::filesystem::path(logPath), std::ios::binary);
+        const std::string output{std::istreambuf_iterator<char>(file),
+                                 std::istreambuf_iterator<char>()};
+        ADD_FAILURE() << utf8(program) << " " << utf8(arguments) << " ended with status " << status
+                      << ": " << output;
+    }
+    return status == 0;
 }
 
 std::wstring shortcutWriterPath() {
