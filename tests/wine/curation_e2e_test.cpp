@@ -74,9 +74,7 @@ TEST_P(CurationTest, LineCarriesCuratedTitleAndDocument) {
     expected.name = c.ownerName;
     expected.path = e2e::expectedImagePath(executable);
     expected.category = c.category;
-    EXPECT_EQ(run.out, e2e::lineOf(expected));
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.exitCode, 0u);
+    e2e::expectSampleLine(run, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, CurationTest, testing::ValuesIn(curationCases()),

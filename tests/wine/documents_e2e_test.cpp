@@ -313,9 +313,7 @@ TEST_P(DocumentTest, LineCarriesTheShortcutTarget) {
     expected.name = c.displayName;
     expected.path = e2e::expectedImagePath(executable);
     expected.category = c.category;
-    EXPECT_EQ(run.out, e2e::lineOf(expected));
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.exitCode, 0u);
+    e2e::expectSampleLine(run, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Recent, DocumentTest, testing::ValuesIn(documentCases()),

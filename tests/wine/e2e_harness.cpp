@@ -258,4 +258,10 @@ std::string lineOf(const Line& line) {
     return out.str();
 }
 
+void expectSampleLine(const RunResult& run, const Line& expected) {
+    EXPECT_EQ(run.out, lineOf(expected));
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.exitCode, 0u);
+}
+
 } // namespace e2e

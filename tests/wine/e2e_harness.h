@@ -70,4 +70,8 @@ struct Line {
 };
 std::string lineOf(const Line& line);
 
+// A sound run: exactly the expected line on standard output, nothing on standard
+// error, status 0.
+void expectSampleLine(const RunResult& run, const Line& expected);
+
 } // namespace e2e

@@ -77,9 +77,7 @@ TEST_P(OwnerTest, LineNamesTheOwner) {
         ASSERT_GE(expected.path.size(), c.pathEnd.size());
         EXPECT_EQ(expected.path.substr(expected.path.size() - c.pathEnd.size()), c.pathEnd);
     }
-    EXPECT_EQ(run.out, e2e::lineOf(expected));
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.exitCode, 0u);
+    e2e::expectSampleLine(run, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Owners, OwnerTest, testing::ValuesIn(ownerCases()),

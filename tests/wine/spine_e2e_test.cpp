@@ -102,9 +102,7 @@ TEST_P(TitleTest, LineCarriesTheTitleExactly) {
     expected.pid = helper.pid;
     expected.name = "window_helper.exe";
     expected.path = e2e::expectedImagePath(helperPath);
-    EXPECT_EQ(run.out, e2e::lineOf(expected));
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.exitCode, 0u);
+    e2e::expectSampleLine(run, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Titles, TitleTest, testing::ValuesIn(titleCases()),
