@@ -1,0 +1,21 @@
+# Header-only libraries from the system's packages, for the companion programs: CLI11
+# for options, RapidJSON for reading the log. The MinGW build uses the same headers,
+# but must not see the rest of the host's /usr/include, so each library's folder is
+# copied into an include directory of its own in the build tree.
+function(companion_header_library target header folder)
+    find_path(${target}_ROOT ${header} PATHS /usr/include /usr/local/include
+              NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
+    if(NOT ${target}_ROOT)
+        message(FATAL_ERROR "${header} not found: run tools/install-deps")
+    endif()
+    set(include_dir ${CMAKE_BINARY_DIR}/header-only/${target})
+    if(NOT EXISTS ${include_dir}/${folder})
+        file(COPY ${${target}_ROOT}/${folder} DESTINATION ${include_dir})
+    endif()
+    add_library(${target} INTERFACE)
+    # SYSTEM: their own warnings are not the project's.
+    target_include_directories(${target} SYSTEM INTERFACE ${include_dir})
+endfunction()
+
+companion_header_library(cli11 CLI/CLI.hpp CLI)
+companion_header_library(rapidjson rapidjson/document.h rapidjson)

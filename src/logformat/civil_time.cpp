@@ -1,0 +1,71 @@
+#include "logformat/civil_time.h"
+
+#include <cstdio>
+
+namespace logformat {
+
+// The era-based day count: exact for every date, with no table and no loop.
+std::int64_t daysFromCivil(const CivilDate& date) {
+    const std::int64_t y = date.year - (date.month <= 2 ? 1 : 0);
+    const std::int64_t era = floorDiv(y, 400);
+    const std::int64_t yearOfEra = y - era * 400;
+    const std::int64_t m = date.month;
+    const std::int64_t dayOfYear = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + date.day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+CivilDate civilFromDays(std::int64_t days) {
+    const std::int64_t z = days + 719468;
+    const std::int64_t era = floorDiv(z, 146097);
+    const std::int64_t dayOfEra = z - era * 146097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+    const std::int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
+    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    return CivilDate{static_cast<int>(year), static_cast<int>(month), static_cast<int>(day)};
+}
+
+std::string formatDate(const CivilDate& date) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
+    return text;
+}
+
+namespace {
+
+std::optional<int> digits(std::string_view text) {
+    int value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+} // namespace
+
+std::optional<CivilDate> parseDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
+        return std::nullopt;
+    }
+    const auto year = digits(text.substr(0, 4));
+    const auto month = digits(text.substr(5, 2));
+    const auto day = digits(text.substr(8, 2));
+    if (!year || !month || !day || *month < 1 || *month > 12 || *day < 1) {
+        return std::nullopt;
+    }
+    const CivilDate date{*year, *month, *day};
+    // A day past the month's end rolls over; a real date comes back as itself.
+    if (civilFromDays(daysFromCivil(date)) != date) {
+        return std::nullopt;
+    }
+    return date;
+}
+
+} // namespace logformat

@@ -1,0 +1,47 @@
+// One event of the activity log: a span of time in one state, with what the sampler
+// said of the window. The collector writes these, one JSON line each; the report reads
+// them. Text is UTF-8.
+#pragma once
+
+#include "logformat/timestamp.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace logformat {
+
+enum class ActivityState { active, idle, locked, none, unavailable };
+
+std::string_view stateName(ActivityState state);
+std::optional<ActivityState> stateFromName(std::string_view name);
+
+struct LogEvent {
+    Timestamp start;
+    Timestamp end;
+    ActivityState state = ActivityState::active;
+    std::string title;
+    std::string curatedTitle;
+    std::string doc;
+    std::string url;
+    std::uint64_t pid = 0;
+    std::string app;
+    std::string exePath;
+    std::int64_t category = 0;
+};
+
+constexpr std::int64_t durationMs(const LogEvent& event) {
+    return event.end.unixMs - event.start.unixMs;
+}
+
+// The event's line, keys in their fixed order, ending in LF. Text that isn't valid
+// UTF-8 has each bad byte replaced by U+FFFD, so that every line is strict UTF-8.
+std::string formatLogEvent(const LogEvent& event);
+
+// An event from one line (its line end already removed), or nothing for a line that
+// isn't a complete event: not strict JSON, not UTF-8, a key missing or of the wrong
+// type, a bad timestamp or state. Keys it doesn't know are ignored.
+std::optional<LogEvent> parseLogEvent(std::string_view line);
+
+} // namespace logformat

@@ -1,0 +1,38 @@
+#include "platform/system.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace platform {
+
+std::int32_t localUtcOffsetMinutes(std::int64_t unixMs) {
+    // Floor to whole seconds, also before 1970.
+    const std::time_t seconds =
+        static_cast<std::time_t>(unixMs / 1000 - (unixMs % 1000 < 0 ? 1 : 0));
+    std::tm local{};
+    if (localtime_r(&seconds, &local) == nullptr) {
+        return 0;
+    }
+    return static_cast<std::int32_t>(local.tm_gmtoff / 60);
+}
+
+std::filesystem::path userDataDirectory() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        return xdg;
+    }
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') {
+        const passwd* user = getpwuid(getuid());
+        home = user != nullptr ? user->pw_dir : nullptr;
+    }
+    if (home == nullptr || home[0] == '\0') {
+        return {};
+    }
+    return std::filesystem::path(home) / ".local" / "share";
+}
+
+} // namespace platform

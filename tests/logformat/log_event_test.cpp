@@ -1,0 +1,99 @@
+#include "logformat/log_event.h"
+#include "logformat/log_files.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace logformat;
+
+namespace {
+
+LogEvent wordEvent() {
+    LogEvent event;
+    event.start = {1'796'633'902'123, 60};
+    event.end = {1'796'633'927'130, 60};
+    event.title = "report.docx - Word";
+    event.curatedTitle = "report.docx";
+    event.doc = "report.docx";
+    event.url = "C:/Users/ann/report.docx";
+    event.pid = 4812;
+    event.app = "Microsoft Word";
+    event.exePath = "/Device/HarddiskVolume3/Office16/WINWORD.EXE";
+    event.category = 8;
+    return event;
+}
+
+// TEXT with its first FROM replaced by TO.
+std::string replaced(const std::string& text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    return text.substr(0, at) + to + text.substr(at + from.size());
+}
+
+} // namespace
+
+TEST(LogEvent, LineHasTheFixedKeysAndReadsBack) {
+    const LogEvent event = wordEvent();
+    EXPECT_EQ(formatLogEvent(event),
+              "{\"start\": \"2026-12-07T09:58:22.123+01:00\", \"end\": "
+              "\"2026-12-07T09:58:47.130+01:00\", \"seconds\": 25.007, \"state\": \"active\", "
+              "\"title\": \"report.docx - Word\", \"curated_title\": \"report.docx\", \"doc\": "
+              "\"report.docx\", \"url\": \"C:/Users/ann/report.docx\", \"pid\": 4812, \"app\": "
+              "\"Microsoft Word\", \"exe_path\": \"/Device/HarddiskVolume3/Office16/WINWORD.EXE\", "
+              "\"category\": 8}\n");
+    std::string line = formatLogEvent(event);
+    line.pop_back();
+    const auto back = parseLogEvent(line);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(formatLogEvent(*back), formatLogEvent(event));
+}
+
+TEST(LogEvent, AnyTextComesBackAsStrictUtf8) {
+    struct Case {
+        std::string title;
+        std::string readBack;
+    };
+    const Case cases[] = {
+        {"quote \" backslash \\ tab \t nul " + std::string(1, '\0') + " \x1f end",
+         "quote \" backslash \\ tab \t nul " + std::string(1, '\0') + " \x1f end"},
+        {"</title><script>alert(1)</script>", "</title><script>alert(1)</script>"},
+        {"caf\xC3\xA9 \xF0\x9F\x98\x80 \xE2\x80\xA8", "caf\xC3\xA9 \xF0\x9F\x98\x80 \xE2\x80\xA8"},
+        {"latin \xE9 lone \xED\xA0\x80 cut \xF0\x9F",
+         "latin \xEF\xBF\xBD lone \xEF\xBF\xBD\xEF\xBF\xBD"
+         "\xEF\xBF\xBD cut \xEF\xBF\xBD\xEF\xBF\xBD"},
+    };
+    for (const Case& c : cases) {
+        LogEvent event = wordEvent();
+        event.title = c.title;
+        std::string line = formatLogEvent(event);
+        line.pop_back();
+        EXPECT_EQ(line.find('\n'), std::string::npos);
+        const auto back = parseLogEvent(line);
+        ASSERT_TRUE(back) << line;
+        EXPECT_EQ(back->title, c.readBack);
+    }
+}
+
+TEST(LogEvent, IncompleteOrForeignLinesAreRefused) {
+    std::string good = formatLogEvent(wordEvent());
+    good.pop_back();
+    const std::string refused[] = {
+        good.substr(0, good.size() - 1),
+        good.substr(0, 40),
+        good + " {}",
+        "",
+        "[]",
+        "{\"start\": \"2026-12-07T09:58:22.123+01:00\"}",
+        replaced(good, "active", "asleep"),
+        replaced(good, "4812", "\"4812\""),
+        replaced(good, "4812", "-1"),
+        replaced(good, "Microsoft", "\xE9"),
+        replaced(good, "25.007", "\"25\""),
+    };
+    for (const std::string& line : refused) {
+        EXPECT_FALSE(parseLogEvent(line)) << line;
+    }
+    EXPECT_TRUE(parseLogEvent(good + " \t"));
+    EXPECT_EQ(stateFromName("unavailable"), ActivityState::unavailable);
+    EXPECT_EQ(dayFileName({2026, 12, 7}), "2026-12-07.jsonl");
+}
