@@ -608,6 +608,19 @@ TEST(NoDesktop, ActiveWindowThatIsGone) {
     EXPECT_EQ(runSampler(displayName), noWindowLine);
 }
 
+// Its executable removed while it runs, as by a package upgrade: still named by it.
+TEST(ReplacedExecutable, NameAndPathWithoutTheKernelsMark) {
+    const Scratch scratch;
+    const fs::path copy = scratch.path() / "firefox";
+    fs::copy_file(testWindowPath, copy);
+    TestWindow window(copy, {"--title=Start - Browser"});
+    ASSERT_TRUE(window.ready());
+    fs::remove(copy);
+    EXPECT_EQ(runSampler(displayName),
+              line("Start - Browser", "Start - Browser", "Start - Browser",
+                   std::to_string(window.pid()), "firefox", copy.string(), 0));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
