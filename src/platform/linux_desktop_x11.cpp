@@ -1,20 +1,23 @@
-// The Linux desktop through Xlib: the X server that DISPLAY names. A window handle is
+// The Linux desktop through libxcb: the X server that DISPLAY names. A window handle is
 // an X window id. The connection is opened by the first window query and kept for the
-// rest of the run; X errors only make the query at hand come back empty.
+// rest of the run; an X error only makes the query at hand come back empty. xcb rather
+// than Xlib because the sampler runs every few seconds: it is far cheaper to load and
+// to connect, and it lets the queries of one call share one round trip.
+#include "platform/linux_compound_text.h"
 #include "platform/platform.h"
 #include "platform/text_codec.h"
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include <xcb/res.h>
+#include <xcb/xcb.h>
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -30,56 +33,73 @@ enum AtomIndex {
     atomCount
 };
 
-// Interned only if they exist: an atom no client has created is on no window.
-char* atomNames[atomCount] = {
-    const_cast<char*>("_NET_ACTIVE_WINDOW"), const_cast<char*>("_NET_WM_NAME"),
-    const_cast<char*>("_NET_WM_PID"),        const_cast<char*>("UTF8_STRING"),
-    const_cast<char*>("COMPOUND_TEXT"),      const_cast<char*>("WM_STATE")};
+constexpr std::array<std::string_view, atomCount> atomNames = {"_NET_ACTIVE_WINDOW", "_NET_WM_NAME",
+                                                               "_NET_WM_PID",        "UTF8_STRING",
+                                                               "COMPOUND_TEXT",      "WM_STATE"};
 
 // Enough bytes for any 1023-unit title in UTF-8, and a bound on what a client can make
-// us read.
-constexpr long titlePropertyLongs = 1024;
-constexpr long hostPropertyLongs = 64;
+// us read; both in 32-bit units, as the request counts them.
+constexpr std::uint32_t titlePropertyLongs = 1024;
+constexpr std::uint32_t hostPropertyLongs = 64;
 
-int ignoreError(Display*, XErrorEvent*) {
-    return 0;
-}
-int ignoreIoError(Display*) {
-    return 0;
-}
+// How far below a frame the client window is looked for, and how many windows at most.
+constexpr int clientSearchDepth = 8;
+constexpr int clientSearchWindows = 512;
+
+struct FreeDeleter {
+    void operator()(void* data) const { std::free(data); }
+};
+template <class T> using Reply = std::unique_ptr<T, FreeDeleter>;
 
 struct Connection {
-    Display* display = nullptr;
-    Window root = None;
-    std::array<Atom, atomCount> atoms{};
-    bool lost = false;
+    xcb_connection_t* link = nullptr;
+    xcb_window_t root = XCB_NONE;
+    std::array<xcb_atom_t, atomCount> atoms{};
+    bool resources = false; // the server has the X-Resource extension
 
     Connection() {
-        display = XOpenDisplay(nullptr);
-        if (display == nullptr) {
+        int screenNumber = 0;
+        link = xcb_connect(nullptr, &screenNumber);
+        if (xcb_connection_has_error(link) != 0) {
             return;
         }
-        // A window may vanish between two queries, and the server itself may go: the
-        // default handlers would end the process without a line.
-        XSetErrorHandler(ignoreError);
-        XSetIOErrorHandler(ignoreIoError);
-        XSetIOErrorExitHandler(display, markLost, this);
-        root = DefaultRootWindow(display);
-        // The status is 0 when an atom doesn't exist yet; that one is None.
-        XInternAtoms(display, atomNames, atomCount, True, atoms.data());
+        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(link));
+        for (int i = 0; i < screenNumber && screens.rem > 0; ++i) {
+            xcb_screen_next(&screens);
+        }
+        if (screens.rem == 0) {
+            return;
+        }
+        root = screens.data->root;
+        // All asked at once, then answered: one round trip. An atom no client has
+        // created yet is None, and on no window.
+        xcb_prefetch_extension_data(link, &xcb_res_id);
+        std::array<xcb_intern_atom_cookie_t, atomCount> cookies{};
+        for (std::size_t i = 0; i < atomCount; ++i) {
+            cookies[i] = xcb_intern_atom(link, 1, static_cast<std::uint16_t>(atomNames[i].size()),
+                                         atomNames[i].data());
+        }
+        for (std::size_t i = 0; i < atomCount; ++i) {
+            const Reply<xcb_intern_atom_reply_t> reply(
+                xcb_intern_atom_reply(link, cookies[i], nullptr));
+            atoms[i] = reply != nullptr ? reply->atom : XCB_NONE;
+        }
+        const xcb_query_extension_reply_t* extension = xcb_get_extension_data(link, &xcb_res_id);
+        resources = extension != nullptr && extension->present != 0;
     }
     ~Connection() {
-        if (display != nullptr && !lost) {
-            XCloseDisplay(display);
+        // Also frees the object that a failed connect hands out.
+        if (link != nullptr) {
+            xcb_disconnect(link);
         }
     }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    bool usable() const { return display != nullptr && !lost; }
-    Atom atom(AtomIndex index) const { return atoms[static_cast<std::size_t>(index)]; }
-
-    static void markLost(Display*, void* self) { static_cast<Connection*>(self)->lost = true; }
+    bool usable() const {
+        return link != nullptr && xcb_connection_has_error(link) == 0 && root != XCB_NONE;
+    }
+    xcb_atom_t atom(AtomIndex index) const { return atoms[static_cast<std::size_t>(index)]; }
 };
 
 Connection& connection() {
@@ -87,96 +107,158 @@ Connection& connection() {
     return instance;
 }
 
-struct XFreeDeleter {
-    void operator()(unsigned char* data) const { XFree(data); }
-};
-
+// A property as the server gave it; empty when the window or the property is missing.
 struct Property {
-    Atom type = None;
-    int format = 0;
-    unsigned long items = 0;
-    std::unique_ptr<unsigned char, XFreeDeleter> data;
+    Reply<xcb_get_property_reply_t> reply;
 
-    bool is(Atom wantedType, int wantedFormat) const {
-        return data != nullptr && type != None && type == wantedType && format == wantedFormat;
+    bool is(xcb_atom_t type, std::uint8_t format) const {
+        return reply != nullptr && type != XCB_NONE && reply->type == type &&
+               reply->format == format;
     }
-    // The first item of a 32-bit property, which Xlib hands out as a long.
-    unsigned long first32() const {
-        unsigned long value = 0;
-        if (format == 32 && items > 0) {
-            std::memcpy(&value, data.get(), sizeof value);
+    bool exists() const { return reply != nullptr && reply->type != XCB_NONE; }
+    const unsigned char* bytes() const {
+        return static_cast<const unsigned char*>(xcb_get_property_value(reply.get()));
+    }
+    std::size_t size() const {
+        return static_cast<std::size_t>(xcb_get_property_value_length(reply.get()));
+    }
+    std::uint32_t first32() const {
+        std::uint32_t value = 0;
+        if (reply != nullptr && reply->format == 32 && size() >= sizeof value) {
+            std::memcpy(&value, bytes(), sizeof value);
         }
         return value;
     }
 };
 
-Property readProperty(const Connection& c, Window window, Atom name, long maxLongs) {
+// A request sent, its answer taken later, so that several can share a round trip.
+struct PendingProperty {
+    xcb_get_property_cookie_t cookie{};
+    bool sent = false;
+};
+
+PendingProperty askProperty(const Connection& c, xcb_window_t window, xcb_atom_t name,
+                            std::uint32_t maxLongs) {
+    if (name == XCB_NONE || !c.usable()) {
+        return {};
+    }
+    return {xcb_get_property(c.link, 0, window, name, XCB_GET_PROPERTY_TYPE_ANY, 0, maxLongs),
+            true};
+}
+
+Property takeProperty(const Connection& c, PendingProperty pending) {
     Property property;
-    if (name == None || !c.usable()) {
+    if (!pending.sent) {
         return property;
     }
-    unsigned long bytesAfter = 0;
-    unsigned char* data = nullptr;
-    const int status =
-        XGetWindowProperty(c.display, window, name, 0, maxLongs, False, AnyPropertyType,
-                           &property.type, &property.format, &property.items, &bytesAfter, &data);
-    property.data.reset(data);
-    if (status != Success) {
-        property.data.reset();
-        property.type = None;
-    }
+    xcb_generic_error_t* error = nullptr;
+    property.reply.reset(xcb_get_property_reply(c.link, pending.cookie, &error));
+    std::free(error);
     return property;
 }
 
-Window parentOf(const Connection& c, Window window) {
-    Window root = None;
-    Window parent = None;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (XQueryTree(c.display, window, &root, &parent, &children, &count) == 0) {
-        return None;
+Property readProperty(const Connection& c, xcb_window_t window, xcb_atom_t name,
+                      std::uint32_t maxLongs) {
+    return takeProperty(c, askProperty(c, window, name, maxLongs));
+}
+
+Reply<xcb_query_tree_reply_t> queryTree(const Connection& c, xcb_window_t window) {
+    xcb_generic_error_t* error = nullptr;
+    Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(c.link, xcb_query_tree(c.link, window), &error));
+    std::free(error);
+    return tree;
+}
+
+// Below a window manager's frame: the first window, depth first, that has WM_STATE, the
+// client window of the ICCCM. Each level's children are asked at once.
+xcb_window_t clientBelow(const Connection& c, xcb_window_t window, int depth, int& budget) {
+    if (depth == 0 || budget <= 0 || !c.usable()) {
+        return XCB_NONE;
     }
-    if (children != nullptr) {
-        XFree(children);
+    const Reply<xcb_query_tree_reply_t> tree = queryTree(c, window);
+    if (tree == nullptr) {
+        return XCB_NONE;
     }
-    return parent;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    const int count = std::min(xcb_query_tree_children_length(tree.get()), budget);
+    budget -= count;
+    std::vector<PendingProperty> states;
+    for (int i = 0; i < count; ++i) {
+        states.push_back(askProperty(c, children[i], c.atom(wmState), 1));
+    }
+    std::vector<bool> hasState;
+    for (const PendingProperty& state : states) {
+        hasState.push_back(takeProperty(c, state).exists());
+    }
+    for (int i = 0; i < count; ++i) {
+        if (hasState[static_cast<std::size_t>(i)]) {
+            return children[i];
+        }
+        const xcb_window_t below = clientBelow(c, children[i], depth - 1, budget);
+        if (below != XCB_NONE) {
+            return below;
+        }
+    }
+    return XCB_NONE;
+}
+
+bool hasWmState(const Connection& c, xcb_window_t window) {
+    return readProperty(c, window, c.atom(wmState), 1).exists();
+}
+
+// The client window for a top-level one: itself when it has WM_STATE or nothing below
+// it has, else the client inside it.
+xcb_window_t clientWindow(const Connection& c, xcb_window_t window) {
+    if (c.atom(wmState) == XCB_NONE || hasWmState(c, window)) {
+        return window;
+    }
+    int budget = clientSearchWindows;
+    const xcb_window_t client = clientBelow(c, window, clientSearchDepth, budget);
+    return client != XCB_NONE ? client : window;
 }
 
 // Without a window manager that names the active window: the top-level window that
-// holds the input focus. That is the nearest window with WM_STATE, the client window
-// of the ICCCM, or else the child of the root it lies in.
-Window focusedTopLevel(const Connection& c) {
-    Window window = None;
-    int revertTo = 0;
-    XGetInputFocus(c.display, &window, &revertTo);
-    if (window == None || window == PointerRoot || window == c.root) {
-        return None;
+// holds the input focus. That is the nearest window with WM_STATE, or else the client
+// inside the child of the root that the focus lies in.
+xcb_window_t focusedTopLevel(const Connection& c) {
+    xcb_generic_error_t* error = nullptr;
+    const Reply<xcb_get_input_focus_reply_t> focus(
+        xcb_get_input_focus_reply(c.link, xcb_get_input_focus(c.link), &error));
+    std::free(error);
+    if (focus == nullptr) {
+        return XCB_NONE;
+    }
+    xcb_window_t window = focus->focus;
+    if (window == XCB_NONE || window == XCB_INPUT_FOCUS_POINTER_ROOT || window == c.root) {
+        return XCB_NONE;
     }
     while (c.usable()) {
-        if (readProperty(c, window, c.atom(wmState), 1).type != None) {
+        if (c.atom(wmState) != XCB_NONE && hasWmState(c, window)) {
             return window;
         }
-        const Window parent = parentOf(c, window);
-        if (parent == None) {
-            return None;
+        const Reply<xcb_query_tree_reply_t> tree = queryTree(c, window);
+        if (tree == nullptr || tree->parent == XCB_NONE) {
+            return XCB_NONE;
         }
-        if (parent == c.root) {
-            return window;
+        if (tree->parent == c.root) {
+            return clientWindow(c, window);
         }
-        window = parent;
+        window = tree->parent;
     }
-    return None;
+    return XCB_NONE;
 }
 
-std::vector<wchar_t> widenUtf8(const char* text, std::size_t bytes) {
+std::vector<wchar_t> widenUtf8(const unsigned char* text, std::size_t bytes) {
     std::vector<wchar_t> units;
     if (bytes == 0) {
         return units;
     }
     // Each byte gives at most one unit, a four-byte sequence two.
     units.resize(bytes);
-    const int count = codec::wideFromUtf8(text, static_cast<int>(bytes), units.data(),
-                                          static_cast<int>(units.size()));
+    const int count =
+        codec::wideFromUtf8(reinterpret_cast<const char*>(text), static_cast<int>(bytes),
+                            units.data(), static_cast<int>(units.size()));
     units.resize(static_cast<std::size_t>(count));
     return units;
 }
@@ -186,53 +268,60 @@ std::vector<wchar_t> widenLatin1(const unsigned char* text, std::size_t bytes) {
     return std::vector<wchar_t>(text, text + bytes);
 }
 
-std::vector<wchar_t> widenCompoundText(const Connection& c, const Property& property) {
-    XTextProperty text{property.data.get(), property.type, property.format, property.items};
-    char** list = nullptr;
-    int count = 0;
-    std::vector<wchar_t> units;
-    if (Xutf8TextPropertyToTextList(c.display, &text, &list, &count) >= Success && list) {
-        if (count > 0 && list[0] != nullptr) {
-            units = widenUtf8(list[0], std::strlen(list[0]));
-        }
-        XFreeStringList(list);
+// _NET_WM_NAME when the client sets it, else WM_NAME in the type it was given. Both
+// are asked at once.
+std::vector<wchar_t> windowTitle(const Connection& c, xcb_window_t window) {
+    const PendingProperty askedNetName =
+        askProperty(c, window, c.atom(netWmName), titlePropertyLongs);
+    const PendingProperty askedName = askProperty(c, window, XCB_ATOM_WM_NAME, titlePropertyLongs);
+    const Property netName = takeProperty(c, askedNetName);
+    const Property name = takeProperty(c, askedName);
+    const xcb_atom_t utf8 = c.atom(utf8String);
+    if (netName.is(utf8, 8)) {
+        return widenUtf8(netName.bytes(), netName.size());
     }
-    return units;
-}
-
-// _NET_WM_NAME when the client sets it, else WM_NAME in the type it was given.
-std::vector<wchar_t> windowTitle(const Connection& c, Window window) {
-    const Atom utf8 = c.atom(utf8String);
-    const Property netName = readProperty(c, window, c.atom(netWmName), titlePropertyLongs);
-    if (utf8 != None && netName.is(utf8, 8)) {
-        return widenUtf8(reinterpret_cast<const char*>(netName.data.get()), netName.items);
+    if (name.is(XCB_ATOM_STRING, 8)) {
+        return widenLatin1(name.bytes(), name.size());
     }
-    const Property name = readProperty(c, window, XA_WM_NAME, titlePropertyLongs);
-    if (name.is(XA_STRING, 8)) {
-        return widenLatin1(name.data.get(), name.items);
+    if (name.is(utf8, 8)) {
+        return widenUtf8(name.bytes(), name.size());
     }
-    if (utf8 != None && name.is(utf8, 8)) {
-        return widenUtf8(reinterpret_cast<const char*>(name.data.get()), name.items);
-    }
-    if (c.atom(compoundText) != None && name.is(c.atom(compoundText), 8)) {
-        return widenCompoundText(c, name);
+    if (name.is(c.atom(compoundText), 8)) {
+        const std::vector<char> text = utf8FromCompoundText(name.bytes(), name.size());
+        return widenUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size());
     }
     return {};
 }
 
 // A pid means something here only for a client of this machine: one that names
-// another host in WM_CLIENT_MACHINE runs elsewhere, and the pid is not ours.
-bool runsOnThisHost(const Connection& c, Window window) {
-    const Property machine = readProperty(c, window, XA_WM_CLIENT_MACHINE, hostPropertyLongs);
-    if (!machine.is(XA_STRING, 8)) {
+// another host in WM_CLIENT_MACHINE runs elsewhere, and the pid is not ours. Without
+// the property the client is taken to be local.
+bool runsOnThisHost(const Property& machine) {
+    if (!machine.is(XCB_ATOM_STRING, 8)) {
         return true;
     }
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) != 0) {
         return true;
     }
-    const std::string client(reinterpret_cast<const char*>(machine.data.get()), machine.items);
-    return client == host;
+    return std::string_view(reinterpret_cast<const char*>(machine.bytes()), machine.size()) == host;
+}
+
+// The pid the server knows for the client that made the window (through its local
+// socket), unlike _NET_WM_PID, which a client in a container or sandbox gives from its
+// own pid namespace. 0 when the server doesn't know it.
+std::uint32_t serverKnownPid(const xcb_res_query_client_ids_reply_t* answer) {
+    if (answer == nullptr) {
+        return 0;
+    }
+    for (xcb_res_client_id_value_iterator_t id = xcb_res_query_client_ids_ids_iterator(answer);
+         id.rem > 0; xcb_res_client_id_value_next(&id)) {
+        if ((id.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
+            xcb_res_client_id_value_value_length(id.data) == 1) {
+            return *xcb_res_client_id_value_value(id.data);
+        }
+    }
+    return 0;
 }
 
 } // namespace
@@ -243,8 +332,8 @@ WindowHandle getForegroundWindow() {
         return 0;
     }
     const Property active = readProperty(c, c.root, c.atom(netActiveWindow), 1);
-    if (active.is(XA_WINDOW, 32) && active.first32() != None) {
-        return active.first32();
+    if (active.is(XCB_ATOM_WINDOW, 32) && active.first32() != XCB_NONE) {
+        return clientWindow(c, active.first32());
     }
     return focusedTopLevel(c);
 }
@@ -258,25 +347,46 @@ int getWindowTextW(WindowHandle window, wchar_t* buffer, int limit) {
     if (window == 0 || !c.usable()) {
         return 0;
     }
-    const std::vector<wchar_t> title = windowTitle(c, window);
+    const std::vector<wchar_t> title = windowTitle(c, static_cast<xcb_window_t>(window));
     const std::size_t count = std::min(title.size(), static_cast<std::size_t>(limit) - 1);
     std::copy_n(title.begin(), count, buffer);
     buffer[count] = L'\0';
     return static_cast<int>(count);
 }
 
-// There is no owner thread to report; the main thread's id is the pid on Linux.
+// There is no owner thread to report; the main thread's id is the pid on Linux. The
+// server's answer comes first, _NET_WM_PID only when it has none.
 std::uint32_t getWindowThreadProcessId(WindowHandle window, std::uint32_t* pid) {
     const Connection& c = connection();
     if (window == 0 || !c.usable()) {
         return 0;
     }
-    const Property property = readProperty(c, window, c.atom(netWmPid), 1);
-    if (!property.is(XA_CARDINAL, 32)) {
+    const auto id = static_cast<xcb_window_t>(window);
+    const PendingProperty askedMachine =
+        askProperty(c, id, XCB_ATOM_WM_CLIENT_MACHINE, hostPropertyLongs);
+    const PendingProperty askedPid = askProperty(c, id, c.atom(netWmPid), 1);
+    // A server with an older X-Resource answers with an error: no pid from it.
+    xcb_res_query_client_ids_cookie_t askedServer{};
+    if (c.resources) {
+        const xcb_res_client_id_spec_t spec{id, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        askedServer = xcb_res_query_client_ids(c.link, 1, &spec);
+    }
+    const Property machine = takeProperty(c, askedMachine);
+    const Property netPid = takeProperty(c, askedPid);
+    Reply<xcb_res_query_client_ids_reply_t> serverAnswer;
+    if (c.resources) {
+        xcb_generic_error_t* error = nullptr;
+        serverAnswer.reset(xcb_res_query_client_ids_reply(c.link, askedServer, &error));
+        std::free(error);
+    }
+    if (!runsOnThisHost(machine)) {
         return 0;
     }
-    const auto owner = static_cast<std::uint32_t>(property.first32());
-    if (owner == 0 || !runsOnThisHost(c, window)) {
+    std::uint32_t owner = serverKnownPid(serverAnswer.get());
+    if (owner == 0 && netPid.is(XCB_ATOM_CARDINAL, 32)) {
+        owner = netPid.first32();
+    }
+    if (owner == 0) {
         return 0;
     }
     if (pid != nullptr) {

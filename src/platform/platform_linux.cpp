@@ -4,11 +4,13 @@
 #include "platform/text_codec.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -27,8 +29,19 @@ void* allocateZeroed(std::size_t bytes) {
     return std::calloc(1, bytes);
 }
 
-// Succeeds when /proc/PID can be read; the access rights asked for are not checked
-// beforehand, as reading the files is what tells.
+namespace {
+
+bool executableLinkReadable(int processDirectory) {
+    char first = 0;
+    return readlinkat(processDirectory, "exe", &first, 1) > 0;
+}
+
+} // namespace
+
+// Succeeds when /proc/PID can be opened and its executable link read: a process whose
+// link is closed to us (another user's, not dumpable, a zombie, a kernel thread) is
+// one that can't be opened, as on Windows. The access rights asked for are not checked
+// otherwise.
 ProcessHandle openProcess(std::uint32_t, bool inheritHandle, std::uint32_t pid) {
     if (pid == 0) {
         return ProcessHandle();
@@ -39,10 +52,33 @@ ProcessHandle openProcess(std::uint32_t, bool inheritHandle, std::uint32_t pid) 
     if (descriptor < 0) {
         return ProcessHandle();
     }
-    return ProcessHandle(static_cast<RawHandle>(descriptor) + 1);
+    ProcessHandle process(static_cast<RawHandle>(descriptor) + 1);
+    if (!executableLinkReadable(descriptor)) {
+        return ProcessHandle();
+    }
+    return process;
 }
 
 namespace {
+
+// The kernel marks the link of an executable whose file was removed or replaced while
+// it runs (as by every package upgrade) with this suffix. A file really named so, and
+// still the one running, keeps it.
+std::size_t withoutDeletedMark(int processDirectory, const char* path, std::size_t bytes) {
+    constexpr std::string_view mark = " (deleted)";
+    const std::string_view link(path, bytes);
+    if (link.size() <= mark.size() || link.substr(link.size() - mark.size()) != mark) {
+        return bytes;
+    }
+    struct stat running {};
+    struct stat named {};
+    const std::string asRead(link);
+    if (fstatat(processDirectory, "exe", &running, 0) == 0 && stat(asRead.c_str(), &named) == 0 &&
+        running.st_dev == named.st_dev && running.st_ino == named.st_ino) {
+        return bytes;
+    }
+    return bytes - mark.size();
+}
 
 // The executable's path as the kernel gives it, in UTF-16 units with a terminator.
 // 0 when it can't be read (not permitted, process gone) or doesn't fit.
@@ -56,10 +92,12 @@ std::uint32_t executablePath(const ProcessHandle& process, wchar_t* buffer, std:
         return 0;
     }
     char path[4096];
-    const ssize_t bytes = readlinkat(static_cast<int>(process.get() - 1), "exe", path, sizeof path);
-    if (bytes <= 0 || static_cast<std::size_t>(bytes) >= sizeof path) {
+    const int directory = static_cast<int>(process.get() - 1);
+    const ssize_t read = readlinkat(directory, "exe", path, sizeof path);
+    if (read <= 0 || static_cast<std::size_t>(read) >= sizeof path) {
         return 0;
     }
+    const std::size_t bytes = withoutDeletedMark(directory, path, static_cast<std::size_t>(read));
     const int units =
         codec::wideFromUtf8(path, static_cast<int>(bytes), buffer, static_cast<int>(size) - 1);
     if (units <= 0) {

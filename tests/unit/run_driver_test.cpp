@@ -140,6 +140,17 @@ TEST(RunDriver, TitleQuotesAndBackslashesAreReplacedBeforeAnythingElse) {
         << line;
 }
 
+// The shortest title there is still goes through curation and the Recent folder.
+TEST(RunDriver, OneUnitTitleIsCuratedLikeAnyOther) {
+    Script script = windowOf(L"x", L"WINWORD.EXE");
+    script.recentFiles[L"x.lnk"] = platform::fake::RecentEntry{0, true, L"C:\\Docs\\x", 0};
+    EXPECT_EQ(runSampleWith(script),
+              R"({"Title": "x", "Curated_title": "x", "Doc": "x", "URL": "C:/Docs/x", )"
+              R"("Owner": {"Pid": 4242, "Name": "Microsoft Word", )"
+              R"("Path": "/Device/HarddiskVolume3/Apps/WINWORD.EXE"}, "App_cat_nb": 8})"
+              "\r\n");
+}
+
 TEST(RunDriver, ResolvedDocumentPathIsUtf8ByCodePointWithSlashes) {
     Script script =
         windowOf(test::units(u"r\u00e9sum\u00e9 \U0001F600.docx - Word"), L"WINWORD.EXE");

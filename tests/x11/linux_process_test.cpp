@@ -1,14 +1,20 @@
 // The Linux provider's processes: /proc opened and released, and the executable path
-// copied only when it fits, as the Windows calls do.
+// copied only when it fits, as the Windows calls do; a process whose executable can't
+// be read can't be opened, and a replaced executable is named by its path.
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
+
+extern char** environ;
 
 namespace {
 
@@ -62,6 +68,93 @@ TEST(LinuxProcess, ExecutablePathOnlyWhenItFits) {
             EXPECT_EQ(buffer[size.units < 1 ? 0 : size.units], L'#') << "size " << size.units;
         }
     }
+}
+
+// A process that has exited but not been reaped has no executable any more.
+TEST(LinuxProcess, ZombieCannotBeOpened) {
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(0);
+    }
+    ASSERT_GT(child, 0);
+    siginfo_t info{};
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+    EXPECT_FALSE(platform::openProcess(queryAccess, false, static_cast<std::uint32_t>(child)));
+    waitpid(child, nullptr, 0);
+}
+
+// A copy of sleep under a scratch folder, running until the test ends.
+class RunningCopy {
+  public:
+    explicit RunningCopy(const std::string& name) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "process-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            return;
+        }
+        folder_ = pattern;
+        path_ = folder_ / name;
+        std::filesystem::copy_file("/bin/sleep", path_);
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
+        std::string program = path_.string();
+        std::string seconds = "60";
+        char* argv[] = {program.data(), seconds.data(), nullptr};
+        if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, environ) != 0) {
+            pid_ = -1;
+        }
+    }
+    ~RunningCopy() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    RunningCopy(const RunningCopy&) = delete;
+    RunningCopy& operator=(const RunningCopy&) = delete;
+
+    pid_t pid() const { return pid_; }
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path folder_;
+    std::filesystem::path path_;
+    pid_t pid_ = -1;
+};
+
+std::wstring modulePath(pid_t pid) {
+    const platform::ProcessHandle process =
+        platform::openProcess(queryAccess, false, static_cast<std::uint32_t>(pid));
+    wchar_t buffer[1024] = L"";
+    const std::uint32_t units = platform::getModuleFileNameExW(process, buffer, 1024);
+    return std::wstring(buffer, units);
+}
+
+std::wstring wide(const std::filesystem::path& path) {
+    const std::string narrow = path.string();
+    return std::wstring(narrow.begin(), narrow.end());
+}
+
+// Removed or replaced while it runs, the executable is still named by its path; a file
+// really named with the kernel's mark keeps its name.
+TEST(LinuxProcess, ReplacedExecutableKeepsItsPath) {
+    const RunningCopy removed("firefox");
+    ASSERT_GT(removed.pid(), 0);
+    std::filesystem::remove(removed.path());
+    EXPECT_EQ(std::filesystem::read_symlink("/proc/" + std::to_string(removed.pid()) + "/exe"),
+              removed.path().string() + " (deleted)");
+    EXPECT_EQ(modulePath(removed.pid()), wide(removed.path()));
+
+    const RunningCopy replaced("firefox");
+    ASSERT_GT(replaced.pid(), 0);
+    const std::filesystem::path update = replaced.path().string() + ".new";
+    std::filesystem::copy_file("/bin/sleep", update);
+    std::filesystem::rename(update, replaced.path());
+    EXPECT_EQ(modulePath(replaced.pid()), wide(replaced.path()));
+
+    const RunningCopy named("sleep (deleted)");
+    ASSERT_GT(named.pid(), 0);
+    EXPECT_EQ(modulePath(named.pid()), wide(named.path()));
 }
 
 TEST(LinuxProcess, ExecutablePathOfNoProcessIsEmpty) {

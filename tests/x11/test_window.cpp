@@ -3,11 +3,15 @@
 // the window until its standard input closes.
 //
 //   test_window [--title=UTF8] [--wm-name=BYTES [--compound-text]]
-//               [--pid=N | --no-pid] [--machine=HOST] [--focus-only]
+//               [--pid=N | --no-pid] [--machine=HOST | --no-machine]
+//               [--focus-only | --active-none] [--frame]
 //
 // --title sets _NET_WM_NAME, --wm-name sets WM_NAME (STRING, or COMPOUND_TEXT). The pid defaults to
 // this process's own, WM_CLIENT_MACHINE to this host. --focus-only leaves the root without
-// _NET_ACTIVE_WINDOW and gives the window the input focus instead.
+// _NET_ACTIVE_WINDOW and gives the window the input focus instead; --active-none sets
+// _NET_ACTIVE_WINDOW to None and gives the focus. --frame reparents the window into a
+// frame, as a window manager does: the window gets WM_STATE, the frame a title "frame"
+// and _NET_WM_PID 1, and the frame is what the root or the focus names.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -30,6 +34,8 @@ struct Options {
     unsigned long pid = static_cast<unsigned long>(getpid());
     std::string machine;
     bool focusOnly = false;
+    bool activeNone = false;
+    bool frame = false;
 };
 
 bool parse(int argc, char** argv, Options& options) {
@@ -57,8 +63,14 @@ bool parse(int argc, char** argv, Options& options) {
         } else if (value("--machine=", options.machine)) {
         } else if (arg == "--compound-text") {
             options.compoundText = true;
+        } else if (arg == "--no-machine") {
+            options.machine.clear();
         } else if (arg == "--focus-only") {
             options.focusOnly = true;
+        } else if (arg == "--active-none") {
+            options.activeNone = true;
+        } else if (arg == "--frame") {
+            options.frame = true;
         } else {
             std::fprintf(stderr, "test_window: unknown option %s\n", argv[i]);
             return false;
@@ -118,17 +130,34 @@ int main(int argc, char** argv) {
         setValue32(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL,
                    options.pid);
     }
-    XMapWindow(display, window);
-    waitForMap(display, window);
+    Window shown = window;
+    if (options.frame) {
+        shown = XCreateSimpleWindow(display, root, 0, 0, 220, 120, 0, 0, 0);
+        XSelectInput(display, shown, StructureNotifyMask);
+        setText(display, shown, XA_WM_NAME, XA_STRING, "frame");
+        setValue32(display, shown, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 1);
+        XReparentWindow(display, window, shown, 10, 10);
+        const Atom wmState = XInternAtom(display, "WM_STATE", False);
+        const long state[2] = {1, None}; // NormalState, no icon window
+        XChangeProperty(display, window, wmState, wmState, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(state), 2);
+        XMapWindow(display, window);
+    }
+    XMapWindow(display, shown);
+    waitForMap(display, shown);
 
     const Atom active = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
-    if (options.focusOnly) {
-        XDeleteProperty(display, root, active);
-        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    if (options.focusOnly || options.activeNone) {
+        if (options.activeNone) {
+            setValue32(display, root, active, XA_WINDOW, None);
+        } else {
+            XDeleteProperty(display, root, active);
+        }
+        XSetInputFocus(display, shown, RevertToParent, CurrentTime);
     } else {
         // As a window manager would, it also says that it keeps the active window.
         setValue32(display, root, XInternAtom(display, "_NET_SUPPORTED", False), XA_ATOM, active);
-        setValue32(display, root, active, XA_WINDOW, window);
+        setValue32(display, root, active, XA_WINDOW, shown);
     }
     XSync(display, False);
 

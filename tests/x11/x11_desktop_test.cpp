@@ -31,6 +31,8 @@ std::string samplerPath;
 std::string testWindowPath;
 std::string xvfbPath;
 std::string displayName;
+// A server without the X-Resource extension: the owner only as the client states it.
+std::string noResourceDisplayName;
 
 // A pipe whose ends close themselves.
 struct Pipe {
@@ -152,8 +154,9 @@ std::string runSampler(const std::optional<std::string>& display) {
 // A test window held by a running client; closing its input ends it.
 class TestWindow {
   public:
-    TestWindow(const fs::path& program, const std::vector<std::string>& arguments) {
-        pid_ = spawn(program, arguments, environmentWith(displayName), input_.read, output_.write);
+    TestWindow(const fs::path& program, const std::vector<std::string>& arguments,
+               const std::string& display = displayName) {
+        pid_ = spawn(program, arguments, environmentWith(display), input_.read, output_.write);
         input_.closeRead();
         output_.closeWrite();
         if (pid_ > 0) {
@@ -183,10 +186,14 @@ class TestWindow {
 
 // Starts Xvfb on a display of its choosing, written to displayFd once it is ready.
 // The server ends with this process, however this process ends.
-pid_t startServer(int displayFd) {
+pid_t startServer(int displayFd, bool resources) {
     const std::string fd = std::to_string(displayFd);
-    const char* argv[] = {"Xvfb",    "-displayfd", fd.c_str(),   "-nolisten", "tcp",
-                          "-screen", "0",          "320x240x24", nullptr};
+    std::vector<const char*> argv = {"Xvfb", "-displayfd", fd.c_str(), "-nolisten",
+                                     "tcp",  "-screen",    "0",        "320x240x24"};
+    if (!resources) {
+        argv.insert(argv.end(), {"-extension", "X-Resource"});
+    }
+    argv.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -194,33 +201,41 @@ pid_t startServer(int displayFd) {
         const int quiet = open("/dev/null", O_WRONLY);
         dup2(quiet, STDOUT_FILENO);
         dup2(quiet, STDERR_FILENO);
-        execv(xvfbPath.c_str(), const_cast<char* const*>(argv));
+        execv(xvfbPath.c_str(), const_cast<char* const*>(argv.data()));
         _exit(127);
     }
     return pid;
 }
 
-// One virtual X server for the whole program.
+// Two virtual X servers for the whole program, one with the X-Resource extension and
+// one without.
 class VirtualDisplay : public testing::Environment {
   public:
     void SetUp() override {
-        Pipe display;
-        server_ = startServer(display.write);
-        display.closeWrite();
-        const std::string number = readLine(display.read, 30000);
-        ASSERT_GT(server_, 0) << "Xvfb did not start";
-        ASSERT_FALSE(number.empty()) << "Xvfb gave no display number";
-        displayName = ":" + number.substr(0, number.find('\n'));
+        start(true, servers_[0], displayName);
+        start(false, servers_[1], noResourceDisplayName);
     }
     void TearDown() override {
-        if (server_ > 0) {
-            kill(server_, SIGTERM);
-            waitpid(server_, nullptr, 0);
+        for (const pid_t server : servers_) {
+            if (server > 0) {
+                kill(server, SIGTERM);
+                waitpid(server, nullptr, 0);
+            }
         }
     }
 
   private:
-    pid_t server_ = -1;
+    static void start(bool resources, pid_t& server, std::string& name) {
+        Pipe display;
+        server = startServer(display.write, resources);
+        display.closeWrite();
+        const std::string number = readLine(display.read, 30000);
+        ASSERT_GT(server, 0) << "Xvfb did not start";
+        ASSERT_FALSE(number.empty()) << "Xvfb gave no display number";
+        name = ":" + number.substr(0, number.find('\n'));
+    }
+
+    pid_t servers_[2] = {-1, -1};
 };
 
 // A scratch folder for the copies of the client, removed at the end.
@@ -383,13 +398,35 @@ const Case cases[] = {
      repeat("x", 1022) + replacementChar,
      repeat("x", 1022) + replacementChar,
      word},
+    // The server knows the window's real owner, whatever _NET_WM_PID says.
     {"no _NET_WM_PID",
      "WINWORD.EXE",
-     {"--no-pid", "--title=notes.txt - Editor"},
-     "notes.txt - Editor",
-     "notes.txt - Editor",
-     "notes.txt - Editor",
-     unknown},
+     {"--no-pid", "--title=notes.txt - Word"},
+     "notes.txt - Word",
+     "notes.txt",
+     "notes.txt",
+     word},
+    {"_NET_WM_PID of no process",
+     "WINWORD.EXE",
+     {"--pid=4194305", "--title=x - Word"},
+     "x - Word",
+     "x",
+     "x",
+     word},
+    {"_NET_WM_PID of another process",
+     "WINWORD.EXE",
+     {"--pid=1", "--title=x - Word"},
+     "x - Word",
+     "x",
+     "x",
+     word},
+    {"no WM_CLIENT_MACHINE",
+     "WINWORD.EXE",
+     {"--no-machine", "--title=x - Word"},
+     "x - Word",
+     "x",
+     "x",
+     word},
     {"pid of another host",
      "WINWORD.EXE",
      {"--machine=elsewhere.invalid", "--title=notes.txt - Editor"},
@@ -397,13 +434,6 @@ const Case cases[] = {
      "notes.txt - Editor",
      "notes.txt - Editor",
      unknown},
-    {"pid without a process",
-     "WINWORD.EXE",
-     {"--pid=4194305", "--title=x - Word"},
-     "x - Word",
-     "x - Word",
-     "x - Word",
-     {"4194305", "Unknown", "", 0}},
     {"unknown application",
      "editor",
      {"--title=notes.txt - Editor"},
@@ -439,6 +469,68 @@ const Case cases[] = {
      "focus.txt",
      "focus.txt",
      word},
+    {"input focus with _NET_ACTIVE_WINDOW None",
+     "WINWORD.EXE",
+     {"--active-none", "--title=focus.txt - Word"},
+     "focus.txt - Word",
+     "focus.txt",
+     "focus.txt",
+     word},
+    {"client in a frame",
+     "WINWORD.EXE",
+     {"--frame", "--title=framed.txt - Word"},
+     "framed.txt - Word",
+     "framed.txt",
+     "framed.txt",
+     word},
+    {"input focus on a frame",
+     "WINWORD.EXE",
+     {"--frame", "--focus-only", "--title=framed.txt - Word"},
+     "framed.txt - Word",
+     "framed.txt",
+     "framed.txt",
+     word},
+};
+
+// Without X-Resource, the owner is the one the client states, where it runs here.
+const Case casesWithoutResources[] = {
+    {"_NET_WM_PID", "WINWORD.EXE", {"--title=x - Word"}, "x - Word", "x", "x", word},
+    {"no _NET_WM_PID",
+     "WINWORD.EXE",
+     {"--no-pid", "--title=notes.txt - Editor"},
+     "notes.txt - Editor",
+     "notes.txt - Editor",
+     "notes.txt - Editor",
+     unknown},
+    {"pid without a process",
+     "WINWORD.EXE",
+     {"--pid=4194305", "--title=x - Word"},
+     "x - Word",
+     "x - Word",
+     "x - Word",
+     {"4194305", "Unknown", "", 0}},
+    {"no WM_CLIENT_MACHINE",
+     "WINWORD.EXE",
+     {"--no-machine", "--title=x - Word"},
+     "x - Word",
+     "x",
+     "x",
+     word},
+    {"pid of another host",
+     "WINWORD.EXE",
+     {"--machine=elsewhere.invalid", "--title=notes.txt - Editor"},
+     "notes.txt - Editor",
+     "notes.txt - Editor",
+     "notes.txt - Editor",
+     unknown},
+    // The frame states pid 1: the client's own is the one reported.
+    {"client in a frame",
+     "WINWORD.EXE",
+     {"--frame", "--title=framed.txt - Word"},
+     "framed.txt - Word",
+     "framed.txt",
+     "framed.txt",
+     word},
 };
 
 // What the program writes for a path: Latin-1 bytes, one per character.
@@ -456,22 +548,32 @@ std::string latin1(const std::string& utf8) {
     return bytes;
 }
 
-class ActiveWindow : public testing::TestWithParam<Case> {};
-
-TEST_P(ActiveWindow, LineIsExact) {
-    const Case& c = GetParam();
+// Runs the program on display while a copy of the client shows the case's window.
+void expectLine(const Case& c, const std::string& display) {
     const Scratch scratch;
     ASSERT_FALSE(scratch.path().empty());
     const fs::path copy = scratch.path() / fs::u8path(c.exeRelative);
     fs::create_directories(copy.parent_path());
     fs::copy_file(testWindowPath, copy);
 
-    TestWindow window(copy, c.arguments);
+    TestWindow window(copy, c.arguments, display);
     ASSERT_TRUE(window.ready()) << "the test window did not come up";
     const std::string pid = c.owner.pid == "self" ? std::to_string(window.pid()) : c.owner.pid;
     const std::string path = c.owner.path == "self" ? latin1(copy.string()) : c.owner.path;
-    EXPECT_EQ(runSampler(displayName),
+    EXPECT_EQ(runSampler(display),
               line(c.title, c.curatedTitle, c.document, pid, c.owner.name, path, c.owner.category));
+}
+
+class ActiveWindow : public testing::TestWithParam<Case> {};
+
+TEST_P(ActiveWindow, LineIsExact) {
+    expectLine(GetParam(), displayName);
+}
+
+class ActiveWindowWithoutXResource : public testing::TestWithParam<Case> {};
+
+TEST_P(ActiveWindowWithoutXResource, LineIsExact) {
+    expectLine(GetParam(), noResourceDisplayName);
 }
 
 // A test name from the label: letters and digits kept, anything else an underscore.
@@ -484,6 +586,8 @@ std::string caseName(const testing::TestParamInfo<Case>& test) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktop, ActiveWindow, testing::ValuesIn(cases), caseName);
+INSTANTIATE_TEST_SUITE_P(Desktop, ActiveWindowWithoutXResource,
+                         testing::ValuesIn(casesWithoutResources), caseName);
 
 TEST(NoDesktop, WithoutDisplayTheLineHasNoWindow) {
     EXPECT_EQ(runSampler(std::nullopt), noWindowLine);
@@ -502,6 +606,19 @@ TEST(NoDesktop, ActiveWindowThatIsGone) {
     ASSERT_TRUE(window.ready());
     window.stop();
     EXPECT_EQ(runSampler(displayName), noWindowLine);
+}
+
+// Its executable removed while it runs, as by a package upgrade: still named by it.
+TEST(ReplacedExecutable, NameAndPathWithoutTheKernelsMark) {
+    const Scratch scratch;
+    const fs::path copy = scratch.path() / "firefox";
+    fs::copy_file(testWindowPath, copy);
+    TestWindow window(copy, {"--title=Start - Browser"});
+    ASSERT_TRUE(window.ready());
+    fs::remove(copy);
+    EXPECT_EQ(runSampler(displayName),
+              line("Start - Browser", "Start - Browser", "Start - Browser",
+                   std::to_string(window.pid()), "firefox", copy.string(), 0));
 }
 
 } // namespace
