@@ -46,7 +46,8 @@ struct RunResult {
 };
 
 // Runs EXECUTABLE with ARGUMENTS (a command-line tail, already quoted as needed),
-// standard output and error on pipes and no input, and waits for its end.
+// standard output and error on pipes and no input, and waits for its end: at most 30 s,
+// after which it is killed and the current test fails.
 RunResult runProgram(const std::wstring& executable, const std::wstring& arguments);
 
 // Runs the sampler as runProgram does, without arguments.
