@@ -198,6 +198,24 @@ DocumentCase word(const char* name, std::vector<RecentEntry> recent, std::string
             false};
 }
 
+// A document name the platform reads as a device, in any folder: the lookup would open
+// the device (a serial port blocks), so nothing is looked up, and the shortcut of
+// another document is no answer either.
+DocumentCase device(const char* name, const std::string& document) {
+    const std::wstring wide(document.begin(), document.end());
+    return {name,
+            L"WINWORD.EXE",
+            wide + L" - Word",
+            {reportShortcut()},
+            document + " - Word",
+            document,
+            document,
+            "",
+            "Microsoft Word",
+            8,
+            false};
+}
+
 std::vector<DocumentCase> documentCases() {
     const std::string reportUrl = "C:/Users/ann/Documents/report.docx";
     // 13 units of folder and 246 of name: the 259 units a target can have.
@@ -206,6 +224,19 @@ std::vector<DocumentCase> documentCases() {
         word("ShortcutOfTheDocument", {reportShortcut()}, reportUrl),
         // The search matches names as the platform does, here without letter case.
         word("ShortcutNameInOtherCase", {reportShortcut(L"REPORT.DOCX.lnk")}, reportUrl),
+        // Letter case beyond ASCII too, as the platform's own names compare.
+        {"ShortcutNameInOtherCaseBeyondAscii",
+         L"WINWORD.EXE",
+         L"CAF\u00C9 \u041E\u0422\u0427\u0401\u0422.docx - Word",
+         {{RecentEntry::Shortcut, L"caf\u00E9 \u043E\u0442\u0447\u0451\u0442.docx.lnk",
+           documents + L"report.docx"}},
+         "CAF\xC3\x89 \xD0\x9E\xD0\xA2\xD0\xA7\xD0\x81\xD0\xA2.docx - Word",
+         "CAF\xC3\x89 \xD0\x9E\xD0\xA2\xD0\xA7\xD0\x81\xD0\xA2.docx",
+         "CAF\xC3\x89 \xD0\x9E\xD0\xA2\xD0\xA7\xD0\x81\xD0\xA2.docx",
+         reportUrl,
+         "Microsoft Word",
+         8,
+         false},
         word("NoMatchingShortcut", {reportShortcut(L"report.doc.lnk")}, ""),
         word("DirectoryOfTheName", {{RecentEntry::Directory, L"report.docx.lnk", L""}}, ""),
         word("FileThatIsNoShortcut", {{RecentEntry::NotAShortcut, L"report.docx.lnk", L""}}, ""),
@@ -264,6 +295,16 @@ std::vector<DocumentCase> documentCases() {
          "Microsoft Word",
          8,
          false},
+        device("DeviceCom1", "COM1"),
+        device("DeviceCom1WithExtension", "com1.docx"),
+        device("DeviceCom1SpaceBeforeExtension", "com1 .docx"),
+        device("DeviceAux", "AUX"),
+        device("DeviceCon", "CON"),
+        device("DeviceNul", "nul"),
+        device("DevicePrnWithExtension", "PRN.txt"),
+        device("DeviceLpt9", "LPT9.pdf"),
+        device("DeviceConsoleInput", "CONIN$"),
+        device("DeviceConsoleOutput", "conout$.log"),
         // A private window has no document, and ".lnk" would match the empty one.
         {"PrivateBrowserWindow",
          L"msedge.exe",
