@@ -82,18 +82,7 @@ bool runsCleanly(const std::wstring& program, const std::wstring& arguments) {
 }
 
 std::wstring shortcutWriterPath() {
-    const wchar_t* unixPath = _wgetenv(L"SAMPLER_SHORTCUT_WRITER");
-    if (unixPath == nullptr || unixPath[0] != L'/') {
-        ADD_FAILURE() << "set SAMPLER_SHORTCUT_WRITER to the writer's absolute Unix path";
-        return {};
-    }
-    std::wstring path = std::wstring(L"Z:") + unixPath;
-    for (wchar_t& unit : path) {
-        if (unit == L'/') {
-            unit = L'\\';
-        }
-    }
-    return path;
+    return e2e::unixPathFromEnvironment(L"SAMPLER_SHORTCUT_WRITER");
 }
 
 std::wstring recentFolder() {
@@ -332,7 +321,7 @@ TEST_P(DocumentTest, LineCarriesTheShortcutTarget) {
     const std::wstring work = e2e::freshDirectory(L"documents");
     if (c.needsUtf8CodePage && GetACP() != CP_UTF8) {
         // Where the locale was asked for, not getting it is a failure, not a skip.
-        ASSERT_EQ(_wgetenv(L"LOCPATH"), nullptr)
+        ASSERT_EQ(GetEnvironmentVariableW(L"LOCPATH", nullptr, 0), 0u)
             << "the locale gave the ANSI code page " << GetACP() << ", not UTF-8";
         GTEST_SKIP() << "needs the ANSI code page UTF-8: the wine-documents-e2e-utf8 test runs it";
     }

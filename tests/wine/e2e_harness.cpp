@@ -25,12 +25,17 @@ std::string utf8(const std::wstring& text) {
     return bytes;
 }
 
+} // namespace
+
 std::wstring unixPathFromEnvironment(const wchar_t* variable) {
-    const wchar_t* value = _wgetenv(variable);
-    if (value == nullptr || value[0] != L'/') {
+    const DWORD size = GetEnvironmentVariableW(variable, nullptr, 0);
+    std::wstring value(size, L'\0');
+    if (size < 2 || GetEnvironmentVariableW(variable, value.data(), size) != size - 1 ||
+        value[0] != L'/') {
         ADD_FAILURE() << "set " << utf8(variable) << " to the file's absolute Unix path";
         return {};
     }
+    value.resize(size - 1);
     std::wstring path = L"Z:";
     path += value;
     for (wchar_t& unit : path) {
@@ -44,6 +49,8 @@ std::wstring unixPathFromEnvironment(const wchar_t* variable) {
     return path;
 }
 
+namespace {
+
 std::wstring quoted(const std::wstring& argument) {
     return L"\"" + argument + L"\"";
 }
@@ -53,10 +60,9 @@ void drainAvailable(HANDLE pipe, std::string& bytes) {
     char chunk[4096];
     DWORD available = 0;
     while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        const DWORD wanted = available < sizeof chunk ? available : DWORD{sizeof chunk};
         DWORD read = 0;
-        if (!ReadFile(pipe, chunk, available < sizeof chunk ? available : sizeof chunk, &read,
-                      nullptr) ||
-            read == 0) {
+        if (!ReadFile(pipe, chunk, wanted, &read, nullptr) || read == 0) {
             return;
         }
         bytes.append(chunk, read);

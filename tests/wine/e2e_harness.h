@@ -12,6 +12,9 @@ namespace e2e {
 // paths, set by the test's CMake; Wine maps the Unix root to Z:).
 std::wstring samplerPath();
 std::wstring windowHelperPath();
+// The file at the absolute Unix path in VARIABLE, as a Windows path; fails the current
+// test (and returns "") without one.
+std::wstring unixPathFromEnvironment(const wchar_t* variable);
 
 // A fresh, empty directory for one case, under the prefix's temporary folder. NAME may
 // hold any characters a folder name may.
