@@ -120,6 +120,14 @@ struct FindData {
 };
 SearchHandle findFirstFileW(const wchar_t* pattern, FindData& data);
 
+// Compares two names code unit by code unit, letter case ignored on request as the file
+// system ignores it. A count of -1 means: up to the terminator.
+constexpr int cstrLessThan = 1;
+constexpr int cstrEqual = 2;
+constexpr int cstrGreaterThan = 3;
+int compareStringOrdinal(const wchar_t* left, int leftUnits, const wchar_t* right, int rightUnits,
+                         bool ignoreCase);
+
 // Standard streams, byte for byte: nothing is translated on the way out.
 void writeStandardOutput(const char* bytes, std::size_t count);
 void writeStandardError(const char* bytes, std::size_t count);

@@ -233,6 +233,7 @@ HResult shellLinkGetPath(const ComReference&, wchar_t* buffer, int size, std::ui
 }
 
 HResult shGetFolderPathW(int csidl, std::uint32_t, wchar_t* buffer) {
+    ++currentRecord.recentFolderLookups;
     if (csidl != csidlRecent || failed(currentScript.recentFolderResult)) {
         return failed(currentScript.recentFolderResult) ? currentScript.recentFolderResult
                                                         : static_cast<HResult>(0x80070057u);
@@ -249,6 +250,15 @@ SearchHandle findFirstFileW(const wchar_t* pattern, FindData& data) {
         return SearchHandle();
     }
     const std::wstring namePattern = full.substr(prefix.size());
+    const std::wstring stem = namePattern.substr(0, namePattern.find(L'.'));
+    for (const std::wstring& device : currentScript.devices) {
+        if (fake::matches(stem.c_str(), device.c_str())) {
+            ++currentRecord.searchesStarted;
+            data.attributes = 0x20; // FILE_ATTRIBUTE_ARCHIVE, as Windows reports a device
+            fake::copyText(device, data.fileName, maxPath);
+            return SearchHandle(static_cast<RawHandle>(currentRecord.searchesStarted));
+        }
+    }
     for (const auto& [name, entry] : currentScript.recentFiles) {
         if (fake::matches(namePattern.c_str(), name.c_str())) {
             ++currentRecord.searchesStarted;
@@ -258,6 +268,26 @@ SearchHandle findFirstFileW(const wchar_t* pattern, FindData& data) {
         }
     }
     return SearchHandle();
+}
+
+// Letter case as the scripted search ignores it.
+int compareStringOrdinal(const wchar_t* left, int leftUnits, const wchar_t* right, int rightUnits,
+                         bool ignoreCase) {
+    const std::wstring a = leftUnits < 0 ? std::wstring(left)
+                                         : std::wstring(left, static_cast<std::size_t>(leftUnits));
+    const std::wstring b = rightUnits < 0
+                               ? std::wstring(right)
+                               : std::wstring(right, static_cast<std::size_t>(rightUnits));
+    const auto fold = [ignoreCase](wchar_t unit) {
+        return ignoreCase ? static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(unit)))
+                          : unit;
+    };
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (fold(a[i]) != fold(b[i])) {
+            return fold(a[i]) < fold(b[i]) ? cstrLessThan : cstrGreaterThan;
+        }
+    }
+    return a.size() == b.size() ? cstrEqual : a.size() < b.size() ? cstrLessThan : cstrGreaterThan;
 }
 
 void writeStandardOutput(const char* bytes, std::size_t count) {

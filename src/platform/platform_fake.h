@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace platform::fake {
 
@@ -47,6 +48,9 @@ struct Script {
     std::wstring recentFolder = L"C:\\Users\\user\\AppData\\Roaming\\Microsoft\\Windows\\Recent";
     // File name -> entry; searched case-insensitively, with * and ? as wildcards.
     std::map<std::wstring, RecentEntry> recentFiles;
+    // Names the search finds in any folder, whatever extension follows them, and reports
+    // by the bare name, as Windows does for its devices (COM1.docx.lnk is found as COM1).
+    std::vector<std::wstring> devices;
 };
 
 // What the code under test did.
@@ -63,6 +67,7 @@ struct Record {
     int coUninitializeCalls = 0;
     int comReferencesMade = 0;
     int comReferencesReleased = 0;
+    int recentFolderLookups = 0;
     int searchesStarted = 0;
     int searchesClosed = 0;
     std::wstring lastSearchPattern;

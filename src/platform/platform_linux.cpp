@@ -176,6 +176,28 @@ SearchHandle findFirstFileW(const wchar_t*, FindData&) {
     return SearchHandle();
 }
 
+// No search finds a file here, so no found name is compared; letter case is that of
+// ASCII only.
+int compareStringOrdinal(const wchar_t* left, int leftUnits, const wchar_t* right, int rightUnits,
+                         bool ignoreCase) {
+    const std::wstring_view a = leftUnits < 0
+                                    ? std::wstring_view(left)
+                                    : std::wstring_view(left, static_cast<std::size_t>(leftUnits));
+    const std::wstring_view b =
+        rightUnits < 0 ? std::wstring_view(right)
+                       : std::wstring_view(right, static_cast<std::size_t>(rightUnits));
+    const auto fold = [ignoreCase](wchar_t unit) {
+        return ignoreCase && unit >= L'a' && unit <= L'z' ? static_cast<wchar_t>(unit - L'a' + L'A')
+                                                          : unit;
+    };
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (fold(a[i]) != fold(b[i])) {
+            return fold(a[i]) < fold(b[i]) ? cstrLessThan : cstrGreaterThan;
+        }
+    }
+    return a.size() == b.size() ? cstrEqual : a.size() < b.size() ? cstrLessThan : cstrGreaterThan;
+}
+
 void writeStandardOutput(const char* bytes, std::size_t count) {
     std::fwrite(bytes, 1, count, stdout);
 }

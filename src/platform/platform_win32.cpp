@@ -165,6 +165,11 @@ SearchHandle findFirstFileW(const wchar_t* pattern, FindData& data) {
     return SearchHandle(raw(search));
 }
 
+int compareStringOrdinal(const wchar_t* left, int leftUnits, const wchar_t* right, int rightUnits,
+                         bool ignoreCase) {
+    return CompareStringOrdinal(left, leftUnits, right, rightUnits, ignoreCase ? TRUE : FALSE);
+}
+
 void writeStandardOutput(const char* bytes, std::size_t count) {
     setBinary(stdout);
     std::fwrite(bytes, 1, count, stdout);

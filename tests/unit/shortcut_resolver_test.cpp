@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 namespace {
 
 using platform::fake::RecentEntry;
@@ -30,6 +33,24 @@ std::string urlOf(const std::string& line) {
 void expectBalanced() {
     EXPECT_EQ(record().comReferencesMade, record().comReferencesReleased);
     EXPECT_EQ(record().searchesStarted, record().searchesClosed);
+}
+
+std::string forMessage(const std::wstring& text) {
+    std::string ascii;
+    for (const wchar_t unit : text) {
+        ascii += unit < 0x80 ? static_cast<char>(unit) : '?';
+    }
+    return ascii;
+}
+
+// One resolution of NAME on an open resolver, with SCRIPT's Recent folder.
+bool resolvesWith(const Script& script, const std::wstring& name) {
+    platform::fake::reset();
+    platform::fake::script() = script;
+    wchar_t target[260] = {};
+    const bool found = openShortcutResolver() && resolveRecentDocument(name, target);
+    closeShortcutResolver();
+    return found;
 }
 
 TEST(ShortcutResolver, UnavailableShellLinkEndsTheRunWithItsMessageOnly) {
@@ -114,6 +135,84 @@ TEST(ShortcutResolver, NamesThatCantBeFileNamesAreNeverSearched) {
         script.recentFiles[name + L".lnk"] = RecentEntry{0, true, L"C:\\other", 0};
         EXPECT_EQ(urlOf(test::runSampleWith(script)), "");
         EXPECT_EQ(record().lastSearchPattern, L"");
+    }
+}
+
+TEST(ShortcutResolver, DeviceNamesAreNeverLookedUp) {
+    struct Case {
+        std::wstring name;
+        bool device;
+    };
+    const Case cases[] = {
+        {L"COM1", true},
+        {L"com1.docx", true},
+        {L"com1 .docx", true},
+        {L"Com9  .tar.gz", true},
+        {L"COM1 ", true},
+        {L"COM1...", true},
+        {L"lpt1.pdf", true},
+        {L"LPT9", true},
+        {L"AUX", true},
+        {L"aux.h", true},
+        {L"CON", true},
+        {L"con.txt", true},
+        {L"NUL", true},
+        {L"nul.", true},
+        {L"PRN.docx", true},
+        {L"CONIN$", true},
+        {L"conout$.log", true},
+        {L"COM\u00B9", true},
+        {L"com\u00B2.docx", true},
+        {L"COM\u00B3", true},
+        {L"LPT\u00B9.txt", true},
+        {L"lpt\u00B2", true},
+        {L"LPT\u00B3", true},
+        // Near misses are documents like any other.
+        {L"COM10", false},
+        {L"COM0", false},
+        {L"LPT\u2074", false},
+        {L"COM", false},
+        {L"CONSOLE.docx", false},
+        {L"console", false},
+        {L"AUX1", false},
+        {L" CON", false},
+        {L"nul-report.docx", false},
+        {L"report.con", false},
+        {L"report.COM1", false},
+        {L"COMA.txt", false},
+        {L"xLPT1", false},
+        {L"CONIN", false},
+        {L"CONOUT$x", false},
+    };
+    for (const Case& c : cases) {
+        Script script = wordWindow(L"unused");
+        script.recentFiles[c.name + L".lnk"] = RecentEntry{0, true, L"C:\\Docs\\found", 0};
+        const std::string name = forMessage(c.name);
+        EXPECT_EQ(resolvesWith(script, c.name), !c.device) << name;
+        if (c.device) {
+            EXPECT_EQ(record().recentFolderLookups, 0) << name << ": no platform call";
+            EXPECT_EQ(record().lastSearchPattern, L"") << name;
+            EXPECT_EQ(record().lastLoadedPath, L"") << name;
+        }
+        expectBalanced();
+    }
+}
+
+TEST(ShortcutResolver, EntryFoundUnderAnotherNameIsNotLoaded) {
+    // Devices outside the refused names, which the search still reports by their own.
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"COM0", L"com0.docx"},
+        {L"CLOCK$", L"clock$"},
+    };
+    for (const auto& [device, name] : cases) {
+        Script script = wordWindow(L"unused");
+        script.devices = {device};
+        script.recentFiles[device] = RecentEntry{0, true, L"C:\\Docs\\device", 0};
+        EXPECT_FALSE(resolvesWith(script, name));
+        EXPECT_EQ(record().lastSearchPattern, script.recentFolder + L"\\" + name + L".lnk");
+        EXPECT_EQ(record().searchesStarted, 1) << "the search found the device";
+        EXPECT_EQ(record().lastLoadedPath, L"") << "nothing is loaded";
+        expectBalanced();
     }
 }
 

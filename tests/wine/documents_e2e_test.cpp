@@ -82,18 +82,7 @@ bool runsCleanly(const std::wstring& program, const std::wstring& arguments) {
 }
 
 std::wstring shortcutWriterPath() {
-    const wchar_t* unixPath = _wgetenv(L"SAMPLER_SHORTCUT_WRITER");
-    if (unixPath == nullptr || unixPath[0] != L'/') {
-        ADD_FAILURE() << "set SAMPLER_SHORTCUT_WRITER to the writer's absolute Unix path";
-        return {};
-    }
-    std::wstring path = std::wstring(L"Z:") + unixPath;
-    for (wchar_t& unit : path) {
-        if (unit == L'/') {
-            unit = L'\\';
-        }
-    }
-    return path;
+    return e2e::unixPathFromEnvironment(L"SAMPLER_SHORTCUT_WRITER");
 }
 
 std::wstring recentFolder() {
@@ -198,6 +187,24 @@ DocumentCase word(const char* name, std::vector<RecentEntry> recent, std::string
             false};
 }
 
+// A document name the platform reads as a device, in any folder: the lookup would open
+// the device (a serial port blocks), so nothing is looked up, and the shortcut of
+// another document is no answer either.
+DocumentCase device(const char* name, const std::string& document) {
+    const std::wstring wide(document.begin(), document.end());
+    return {name,
+            L"WINWORD.EXE",
+            wide + L" - Word",
+            {reportShortcut()},
+            document + " - Word",
+            document,
+            document,
+            "",
+            "Microsoft Word",
+            8,
+            false};
+}
+
 std::vector<DocumentCase> documentCases() {
     const std::string reportUrl = "C:/Users/ann/Documents/report.docx";
     // 13 units of folder and 246 of name: the 259 units a target can have.
@@ -206,6 +213,19 @@ std::vector<DocumentCase> documentCases() {
         word("ShortcutOfTheDocument", {reportShortcut()}, reportUrl),
         // The search matches names as the platform does, here without letter case.
         word("ShortcutNameInOtherCase", {reportShortcut(L"REPORT.DOCX.lnk")}, reportUrl),
+        // Letter case beyond ASCII too, as the platform's own names compare.
+        {"ShortcutNameInOtherCaseBeyondAscii",
+         L"WINWORD.EXE",
+         L"CAF\u00C9 \u041E\u0422\u0427\u0401\u0422.docx - Word",
+         {{RecentEntry::Shortcut, L"caf\u00E9 \u043E\u0442\u0447\u0451\u0442.docx.lnk",
+           documents + L"report.docx"}},
+         "CAF\xC3\x89 \xD0\x9E\xD0\xA2\xD0\xA7\xD0\x81\xD0\xA2.docx - Word",
+         "CAF\xC3\x89 \xD0\x9E\xD0\xA2\xD0\xA7\xD0\x81\xD0\xA2.docx",
+         "CAF\xC3\x89 \xD0\x9E\xD0\xA2\xD0\xA7\xD0\x81\xD0\xA2.docx",
+         reportUrl,
+         "Microsoft Word",
+         8,
+         false},
         word("NoMatchingShortcut", {reportShortcut(L"report.doc.lnk")}, ""),
         word("DirectoryOfTheName", {{RecentEntry::Directory, L"report.docx.lnk", L""}}, ""),
         word("FileThatIsNoShortcut", {{RecentEntry::NotAShortcut, L"report.docx.lnk", L""}}, ""),
@@ -264,6 +284,16 @@ std::vector<DocumentCase> documentCases() {
          "Microsoft Word",
          8,
          false},
+        device("DeviceCom1", "COM1"),
+        device("DeviceCom1WithExtension", "com1.docx"),
+        device("DeviceCom1SpaceBeforeExtension", "com1 .docx"),
+        device("DeviceAux", "AUX"),
+        device("DeviceCon", "CON"),
+        device("DeviceNul", "nul"),
+        device("DevicePrnWithExtension", "PRN.txt"),
+        device("DeviceLpt9", "LPT9.pdf"),
+        device("DeviceConsoleInput", "CONIN$"),
+        device("DeviceConsoleOutput", "conout$.log"),
         // A private window has no document, and ".lnk" would match the empty one.
         {"PrivateBrowserWindow",
          L"msedge.exe",
@@ -291,7 +321,7 @@ TEST_P(DocumentTest, LineCarriesTheShortcutTarget) {
     const std::wstring work = e2e::freshDirectory(L"documents");
     if (c.needsUtf8CodePage && GetACP() != CP_UTF8) {
         // Where the locale was asked for, not getting it is a failure, not a skip.
-        ASSERT_EQ(_wgetenv(L"LOCPATH"), nullptr)
+        ASSERT_EQ(GetEnvironmentVariableW(L"LOCPATH", nullptr, 0), 0u)
             << "the locale gave the ANSI code page " << GetACP() << ", not UTF-8";
         GTEST_SKIP() << "needs the ANSI code page UTF-8: the wine-documents-e2e-utf8 test runs it";
     }

@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
-#include <thread>
 
 namespace e2e {
 namespace {
@@ -16,6 +15,8 @@ namespace {
 constexpr DWORD helperStartMs = 30000;
 constexpr DWORD programRunMs = 30000;
 constexpr DWORD helperCloseMs = 5000;
+constexpr DWORD killMs = 5000;
+constexpr DWORD pollMs = 10;
 
 // For messages only.
 std::string utf8(const std::wstring& text) {
@@ -24,12 +25,17 @@ std::string utf8(const std::wstring& text) {
     return bytes;
 }
 
+} // namespace
+
 std::wstring unixPathFromEnvironment(const wchar_t* variable) {
-    const wchar_t* value = _wgetenv(variable);
-    if (value == nullptr || value[0] != L'/') {
+    const DWORD size = GetEnvironmentVariableW(variable, nullptr, 0);
+    std::wstring value(size, L'\0');
+    if (size < 2 || GetEnvironmentVariableW(variable, value.data(), size) != size - 1 ||
+        value[0] != L'/') {
         ADD_FAILURE() << "set " << utf8(variable) << " to the file's absolute Unix path";
         return {};
     }
+    value.resize(size - 1);
     std::wstring path = L"Z:";
     path += value;
     for (wchar_t& unit : path) {
@@ -43,18 +49,24 @@ std::wstring unixPathFromEnvironment(const wchar_t* variable) {
     return path;
 }
 
+namespace {
+
 std::wstring quoted(const std::wstring& argument) {
     return L"\"" + argument + L"\"";
 }
 
-std::string readWhole(HANDLE pipe) {
-    std::string bytes;
+// Moves what PIPE holds now into BYTES, without waiting for more.
+void drainAvailable(HANDLE pipe, std::string& bytes) {
     char chunk[4096];
-    DWORD read = 0;
-    while (ReadFile(pipe, chunk, sizeof chunk, &read, nullptr) && read > 0) {
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        const DWORD wanted = available < sizeof chunk ? available : DWORD{sizeof chunk};
+        DWORD read = 0;
+        if (!ReadFile(pipe, chunk, wanted, &read, nullptr) || read == 0) {
+            return;
+        }
         bytes.append(chunk, read);
     }
-    return bytes;
 }
 
 bool readReadyFile(const std::wstring& path, DWORD& pid, HWND& window) {
@@ -211,16 +223,25 @@ RunResult runProgram(const std::wstring& executable, const std::wstring& argumen
     }
     CloseHandle(started.hThread);
 
-    // Both pipes are drained while the program runs, so that neither can fill and stall it.
-    std::thread outReader([&] { result.out = readWhole(outRead); });
-    std::thread errReader([&] { result.err = readWhole(errRead); });
-    if (WaitForSingleObject(started.hProcess, programRunMs) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << utf8(executable) << " didn't end within " << programRunMs << " ms";
-        TerminateProcess(started.hProcess, 1);
-        WaitForSingleObject(started.hProcess, INFINITE);
+    // Both pipes are drained while the program runs, so that neither can fill and stall
+    // it, and on this thread: nothing here waits for a pipe to end, which a process the
+    // program started could hold open. A program that outlives its limit fails the test.
+    const ULONGLONG deadline = GetTickCount64() + programRunMs;
+    for (;;) {
+        const bool ended = WaitForSingleObject(started.hProcess, pollMs) == WAIT_OBJECT_0;
+        drainAvailable(outRead, result.out);
+        drainAvailable(errRead, result.err);
+        if (ended) {
+            break;
+        }
+        if (GetTickCount64() >= deadline) {
+            ADD_FAILURE() << utf8(executable) << " didn't end within " << programRunMs
+                          << " ms: killed";
+            TerminateProcess(started.hProcess, 1);
+            WaitForSingleObject(started.hProcess, killMs);
+            break;
+        }
     }
-    outReader.join();
-    errReader.join();
     GetExitCodeProcess(started.hProcess, &result.exitCode);
     CloseHandle(started.hProcess);
     CloseHandle(outRead);

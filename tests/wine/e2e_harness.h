@@ -12,6 +12,9 @@ namespace e2e {
 // paths, set by the test's CMake; Wine maps the Unix root to Z:).
 std::wstring samplerPath();
 std::wstring windowHelperPath();
+// The file at the absolute Unix path in VARIABLE, as a Windows path; fails the current
+// test (and returns "") without one.
+std::wstring unixPathFromEnvironment(const wchar_t* variable);
 
 // A fresh, empty directory for one case, under the prefix's temporary folder. NAME may
 // hold any characters a folder name may.
@@ -46,7 +49,8 @@ struct RunResult {
 };
 
 // Runs EXECUTABLE with ARGUMENTS (a command-line tail, already quoted as needed),
-// standard output and error on pipes and no input, and waits for its end.
+// standard output and error on pipes and no input, and waits for its end: at most 30 s,
+// after which it is killed and the current test fails.
 RunResult runProgram(const std::wstring& executable, const std::wstring& arguments);
 
 // Runs the sampler as runProgram does, without arguments.

@@ -84,8 +84,8 @@ bool bringToForeground(HWND window) {
 // Written beside the ready file and renamed, so a reader never sees half of it.
 bool writeReadyFile(const std::wstring& path, HWND window) {
     const std::wstring partial = path + L".partial";
-    std::FILE* file = _wfopen(partial.c_str(), L"wb");
-    if (file == nullptr) {
+    std::FILE* file = nullptr;
+    if (_wfopen_s(&file, partial.c_str(), L"wb") != 0 || file == nullptr) {
         return false;
     }
     std::fprintf(file, "%lu %llu\n", GetCurrentProcessId(),
