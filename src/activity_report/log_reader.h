@@ -1,0 +1,27 @@
+// Reading the collector's files: day files line by line, and the open event.
+#pragma once
+
+#include "logformat/log_event.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+namespace report {
+
+// Calls ON_EVENT for every event line of FILE, in file order; a line that isn't an
+// event (unparsable, not UTF-8, cut short while the collector writes it) is skipped and
+// counted. A missing file has no lines. The file is read whole: it holds one day.
+void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
+                 const std::function<void(logformat::LogEvent&)>& onEvent);
+
+// The open event of DIRECTORY's current.json, if there is one that reads.
+std::optional<logformat::LogEvent> readOpenEvent(const std::filesystem::path& directory,
+                                                 std::uint64_t& skippedLines);
+
+// The same event: the collector appends the open event to its day file when it closes
+// it, and current.json may still hold it for a moment.
+bool sameEvent(const logformat::LogEvent& a, const logformat::LogEvent& b);
+
+} // namespace report
