@@ -109,9 +109,14 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
     // The day before the selection, for an event that runs into it; the day after each
     // day, for one filed late. Each day is handed on once the file after it is read.
     for (std::int64_t file = firstDay - 1; file <= lastDay + 1; ++file) {
+        // Bad lines count where the user looks: in the selected days' files.
+        std::uint64_t skipped = 0;
         for (std::size_t source = 0; source < options.directories.size(); ++source) {
-            readDayFile(fileOf(source, file), counts.skippedLines,
+            readDayFile(fileOf(source, file), skipped,
                         [&](const LogEvent& event) { place(event, source); });
+        }
+        if (file >= firstDay && file <= lastDay) {
+            counts.skippedLines += skipped;
         }
         const std::int64_t ready = file - 1;
         if (ready < firstDay) {
