@@ -15,8 +15,7 @@ std::int64_t localDayNumber(std::int64_t unixMs, std::int32_t offsetMinutes) {
     return logformat::floorDiv(unixMs + std::int64_t{offsetMinutes} * 60'000, millisecondsPerDay);
 }
 
-std::vector<Piece> splitIntoDays(const LogEvent& event, std::int64_t firstDay,
-                                 std::int64_t lastDay) {
+std::vector<Piece> splitIntoDays(LogEvent event, std::int64_t firstDay, std::int64_t lastDay) {
     std::vector<Piece> pieces;
     if (event.end.unixMs <= event.start.unixMs) {
         return pieces;
@@ -27,10 +26,13 @@ std::vector<Piece> splitIntoDays(const LogEvent& event, std::int64_t firstDay,
     const std::int64_t offsetMs = std::int64_t{offset} * 60'000;
     const std::int64_t startDay = localDayNumber(event.start.unixMs, offset);
     const std::int64_t endDay = localDayNumber(event.end.unixMs - 1, offset);
-    for (std::int64_t day = std::max(startDay, firstDay); day <= std::min(endDay, lastDay); ++day) {
+    const std::int64_t from = std::max(startDay, firstDay), to = std::min(endDay, lastDay);
+    for (std::int64_t day = from; day <= to; ++day) {
         const std::int64_t midnight = day * millisecondsPerDay - offsetMs;
-        pieces.push_back(Piece{event, std::max(event.start.unixMs, midnight),
-                               std::min(event.end.unixMs, midnight + millisecondsPerDay), 0});
+        const std::int64_t start = std::max(event.start.unixMs, midnight);
+        const std::int64_t end = std::min(event.end.unixMs, midnight + millisecondsPerDay);
+        // Nearly every event lies on one day: the last piece takes the event itself.
+        pieces.push_back(Piece{day == to ? std::move(event) : event, start, end, 0});
     }
     return pieces;
 }
@@ -75,15 +77,23 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
     const std::int64_t lastDay = logformat::daysFromCivil(options.last);
     std::map<std::int64_t, std::vector<Piece>> pending;
     std::int64_t handedOnThrough = firstDay - 1;
+    std::string buffer;
+    // The bucket of the day the last piece went to: the next one nearly always goes there.
+    std::int64_t lastBucketDay = 0;
+    std::vector<Piece>* lastBucket = nullptr;
 
-    const auto place = [&](const LogEvent& event, std::size_t source) {
-        for (Piece& piece : splitIntoDays(event, firstDay, lastDay)) {
+    const auto place = [&](LogEvent& event, std::size_t source) {
+        for (Piece& piece : splitIntoDays(std::move(event), firstDay, lastDay)) {
             piece.source = source;
             const std::int64_t day = pieceDay(piece);
             if (day <= handedOnThrough) {
                 ++counts.misplacedEvents;
             } else {
-                pending[day].push_back(std::move(piece));
+                if (lastBucket == nullptr || lastBucketDay != day) {
+                    lastBucket = &pending[day];
+                    lastBucketDay = day;
+                }
+                lastBucket->push_back(std::move(piece));
             }
         }
     };
@@ -93,7 +103,7 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
 
     // The open events count unless the collector has appended them already.
     for (std::size_t source = 0; source < options.directories.size(); ++source) {
-        const auto open = readOpenEvent(options.directories[source], counts.skippedLines);
+        auto open = readOpenEvent(options.directories[source], counts.skippedLines);
         if (!open) {
             continue;
         }
@@ -106,32 +116,37 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
         }
     }
 
-    // The day before the selection, for an event that runs into it; the day after each
-    // day, for one filed late. Each day is handed on once the file after it is read.
-    for (std::int64_t file = firstDay - 1; file <= lastDay + 1; ++file) {
-        // Bad lines count where the user looks: in the selected days' files.
-        std::uint64_t skipped = 0;
+    // The day before the selection, for an event that runs past its midnight: the
+    // collector appends in order, so only its last events can.
+    for (std::size_t source = 0; source < options.directories.size(); ++source) {
+        readDayFileBackwards(fileOf(source, firstDay - 1), [&](LogEvent& event) {
+            const bool reachesIn =
+                localDayNumber(event.end.unixMs - 1, event.start.offsetMinutes) >= firstDay;
+            place(event, source);
+            return reachesIn;
+        });
+    }
+
+    for (std::int64_t file = firstDay; file <= lastDay; ++file) {
         for (std::size_t source = 0; source < options.directories.size(); ++source) {
-            readDayFile(fileOf(source, file), skipped,
-                        [&](const LogEvent& event) { place(event, source); });
-        }
-        if (file >= firstDay && file <= lastDay) {
-            counts.skippedLines += skipped;
-        }
-        const std::int64_t ready = file - 1;
-        if (ready < firstDay) {
-            continue;
+            readDayFile(
+                fileOf(source, file), counts.skippedLines,
+                [&](LogEvent& event) { place(event, source); }, buffer);
         }
         Day day;
-        day.date = logformat::civilFromDays(ready);
-        if (const auto found = pending.find(ready); found != pending.end()) {
+        day.date = logformat::civilFromDays(file);
+        if (const auto found = pending.find(file); found != pending.end()) {
             day.pieces = std::move(found->second);
             pending.erase(found);
+            lastBucket = nullptr;
         }
-        std::stable_sort(day.pieces.begin(), day.pieces.end(),
-                         [](const Piece& a, const Piece& b) { return a.fromMs < b.fromMs; });
+        const auto byStart = [](const Piece& a, const Piece& b) { return a.fromMs < b.fromMs; };
+        // One folder's day is in order already; several folders' are interleaved.
+        if (!std::is_sorted(day.pieces.begin(), day.pieces.end(), byStart)) {
+            std::stable_sort(day.pieces.begin(), day.pieces.end(), byStart);
+        }
         setSpan(day, clock);
-        handedOnThrough = ready;
+        handedOnThrough = file;
         onDay(day);
     }
 }

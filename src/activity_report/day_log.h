@@ -38,7 +38,7 @@ struct Clock {
 
 struct ReadCounts {
     std::uint64_t skippedLines = 0;    // not an event: unparsable, truncated, not UTF-8
-    std::uint64_t misplacedEvents = 0; // in a day file more than a day after their own day
+    std::uint64_t misplacedEvents = 0; // in a day file after the day they belong to
 };
 
 // Local day number (days since 1970-01-01) of a moment at a given offset.
@@ -46,11 +46,11 @@ std::int64_t localDayNumber(std::int64_t unixMs, std::int32_t offsetMinutes);
 
 // Splits EVENT at the local midnights of its own offset into pieces on the days
 // FIRST_DAY..LAST_DAY (day numbers); parts outside are dropped.
-std::vector<Piece> splitIntoDays(const logformat::LogEvent& event, std::int64_t firstDay,
+std::vector<Piece> splitIntoDays(logformat::LogEvent event, std::int64_t firstDay,
                                  std::int64_t lastDay);
 
-// Reads the selected days in order and hands each to ON_DAY, holding no more than two
-// days' events at a time. Missing files and folders are no data.
+// Reads the selected days in order and hands each to ON_DAY, holding no more than a
+// day's events at a time. Missing files and folders are no data.
 void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& counts,
                 const std::function<void(Day&)>& onDay);
 

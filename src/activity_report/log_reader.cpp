@@ -10,6 +10,8 @@ namespace report {
 
 namespace {
 
+// CONTENT keeps its storage from file to file: a fresh megabyte for every day would be
+// mapped, faulted in and unmapped again.
 bool readWhole(const std::filesystem::path& file, std::string& content) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
@@ -44,6 +46,11 @@ bool blank(std::string_view line) {
 void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
                  const std::function<void(logformat::LogEvent&)>& onEvent) {
     std::string content;
+    readDayFile(file, skippedLines, onEvent, content);
+}
+
+void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
+                 const std::function<void(logformat::LogEvent&)>& onEvent, std::string& content) {
     if (!readWhole(file, content)) {
         return;
     }
@@ -64,6 +71,27 @@ void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
             continue;
         }
         onEvent(*event);
+    }
+}
+
+void readDayFileBackwards(const std::filesystem::path& file,
+                          const std::function<bool(logformat::LogEvent&)>& onEvent) {
+    std::string content;
+    if (!readWhole(file, content)) {
+        return;
+    }
+    std::string_view rest(content);
+    while (!rest.empty()) {
+        const std::size_t lineEnd = rest.back() == '\n' ? rest.size() - 1 : rest.size();
+        const std::size_t lineStart = rest.substr(0, lineEnd).rfind('\n') + 1; // npos + 1 is 0
+        const std::string_view line = withoutLineEnd(rest.substr(lineStart, lineEnd - lineStart));
+        rest = rest.substr(0, lineStart);
+        if (blank(line)) {
+            continue;
+        }
+        if (auto event = logformat::parseLogEvent(line); event && !onEvent(*event)) {
+            return;
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace report {
 
@@ -15,6 +16,14 @@ namespace report {
 // counted. A missing file has no lines. The file is read whole: it holds one day.
 void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
                  const std::function<void(logformat::LogEvent&)>& onEvent);
+// The same, reading into BUFFER, which keeps its storage for the next file.
+void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
+                 const std::function<void(logformat::LogEvent&)>& onEvent, std::string& buffer);
+
+// Calls ON_EVENT for the event lines of FILE from its last line back, for as long as
+// it returns true. Lines that aren't events are passed over, uncounted.
+void readDayFileBackwards(const std::filesystem::path& file,
+                          const std::function<bool(logformat::LogEvent&)>& onEvent);
 
 // The open event of DIRECTORY's current.json, if there is one that reads.
 std::optional<logformat::LogEvent> readOpenEvent(const std::filesystem::path& directory,

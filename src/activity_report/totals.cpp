@@ -8,27 +8,28 @@ namespace report {
 
 using logformat::ActivityState;
 
-std::string folderOf(std::string_view url) {
+std::string_view folderOf(std::string_view url) {
     const std::size_t slash = url.find_last_of("/\\");
     if (slash == std::string_view::npos) {
         return {};
     }
     // The root keeps its slash: "/" or "C:/".
     if (slash == 0 || (slash == 2 && url[1] == ':')) {
-        return std::string(url.substr(0, slash + 1));
+        return url.substr(0, slash + 1);
     }
-    return std::string(url.substr(0, slash));
+    return url.substr(0, slash);
 }
 
-std::string groupName(const logformat::LogEvent& event, GroupBy by) {
-    const auto orNone = [](std::string text, const char* none) {
-        return text.empty() ? std::string(none) : text;
+std::string_view groupName(const logformat::LogEvent& event, GroupBy by, std::string& scratch) {
+    const auto orNone = [](std::string_view text, std::string_view none) {
+        return text.empty() ? none : text;
     };
     switch (by) {
     case GroupBy::app:
         return orNone(event.app, "(unknown app)");
     case GroupBy::category:
-        return categoryName(event.category);
+        scratch = categoryName(event.category);
+        return scratch;
     case GroupBy::doc:
         return orNone(event.doc, "(no document)");
     case GroupBy::folder:
@@ -78,13 +79,19 @@ void TotalsBuilder::gap(std::int64_t fromMs, std::int64_t toMs) {
 
 Totals TotalsBuilder::addDay(const Day& day) {
     Totals own;
+    std::string scratch;
     std::vector<Edge> edges;
     edges.reserve(day.pieces.size() * 2);
     for (const Piece& piece : day.pieces) {
         const std::int64_t ms = piece.toMs - piece.fromMs;
         own.byState[static_cast<std::size_t>(piece.event.state)] += ms;
         if (piece.event.state == ActivityState::active) {
-            own.activeByGroup[groupName(piece.event, by_)] += ms;
+            const std::string_view name = groupName(piece.event, by_, scratch);
+            if (const auto found = own.activeByGroup.find(name); found != own.activeByGroup.end()) {
+                found->second += ms;
+            } else {
+                own.activeByGroup.emplace(name, ms);
+            }
         }
         const std::int64_t from = std::max(piece.fromMs, day.spanStartMs);
         const std::int64_t to = std::min(piece.toMs, day.spanEndMs);

@@ -6,8 +6,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -30,17 +32,27 @@ struct Coverage {
 // so machines used side by side both count.
 using StateTotals = std::array<std::int64_t, 5>;
 
+// Looked up by the event's own text, without a string made for it.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+using GroupTimes = std::unordered_map<std::string, std::int64_t, TextHash, std::equal_to<>>;
+
 struct Totals {
-    std::unordered_map<std::string, std::int64_t> activeByGroup;
+    GroupTimes activeByGroup;
     StateTotals byState{};
     Coverage coverage;
 };
 
-// The name an event's time is grouped under.
-std::string groupName(const logformat::LogEvent& event, GroupBy by);
+// The name an event's time is grouped under: a part of the event's own text, or of
+// SCRATCH (for a category the table doesn't name).
+std::string_view groupName(const logformat::LogEvent& event, GroupBy by, std::string& scratch);
 
 // The folder of a document path ("C:/src/app/main.cpp" is "C:/src/app").
-std::string folderOf(std::string_view url);
+std::string_view folderOf(std::string_view url);
 
 // Adds a day to running totals. Gaps that meet at midnight are one gap.
 class TotalsBuilder {
