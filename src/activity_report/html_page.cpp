@@ -1,7 +1,6 @@
 #include "activity_report/html_page.h"
 
 #include "activity_report/categories.h"
-#include "activity_report/text_width.h"
 
 #include <algorithm>
 #include <array>
@@ -13,10 +12,10 @@ namespace report {
 using logformat::ActivityState;
 
 std::string escapeHtml(std::string_view text) {
-    const std::string safe = printable(text);
     std::string out;
-    out.reserve(safe.size() + safe.size() / 8);
-    for (const char c : safe) {
+    out.reserve(text.size() + text.size() / 8);
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
         switch (c) {
         case '&':
             out += "&amp;";
@@ -33,8 +32,15 @@ std::string escapeHtml(std::string_view text) {
         case '\'':
             out += "&#39;";
             break;
+        case '\n':
+            out += c; // a tooltip's line break
+            break;
         default:
-            out += c;
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+                out += "\xEF\xBF\xBD";
+            } else {
+                out += c;
+            }
         }
     }
     return out;

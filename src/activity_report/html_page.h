@@ -11,8 +11,8 @@
 
 namespace report {
 
-// TEXT with &, <, >, " and ' as character references, and control characters shown
-// as U+FFFD: safe as element text and in quoted attributes.
+// TEXT with &, <, >, " and ' as character references, and control characters but the
+// line feed shown as U+FFFD: safe as element text and in quoted attributes.
 std::string escapeHtml(std::string_view text);
 
 // The page, written a day at a time, so that a year of days needs no more memory

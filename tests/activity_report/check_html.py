@@ -122,8 +122,12 @@ if dom.spans != expected:
                     f"expected {sorted(expected.items())}")
 if dom.elements.get("script", 0) or dom.elements.get("img", 0) or dom.elements.get("b", 0):
     failures.append(f"markup from the log became elements: {dom.elements}")
-if not any(HOSTILE in t for t in dom.titles):
+if not any(t.split("\n")[-1] == HOSTILE for t in dom.titles):
     failures.append("the hostile title is not in any tooltip as text")
+# Start, end, app and title, a line each.
+if not any(re.fullmatch(r"08:00:00 \u2013 09:00:00\nEvil <b>App</b> & \"co\"\n" + re.escape(HOSTILE), t)
+           for t in dom.titles):
+    failures.append(f"no tooltip gives the hostile event's start, end, app and title: {dom.titles[:3]}")
 
 source = open(page, encoding="utf-8").read()
 outside = [u for u in re.findall(r"https?://[^\"' )]+", source) if u != "http://www.w3.org/2000/svg"]
