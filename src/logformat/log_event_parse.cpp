@@ -182,7 +182,9 @@ std::optional<LogEvent> parseLogEvent(std::string_view line) {
     }
     // Parsed in place, in a copy: strings are unescaped where they stand and handed over
     // without a copy of the reader's own, which counts on long titles.
-    std::string buffer(line);
+    // The copy's storage is kept from line to line, one per thread.
+    thread_local std::string buffer;
+    buffer.assign(line);
     rapidjson::InsituStringStream input(buffer.data());
     EventHandler handler;
     rapidjson::Reader reader;
