@@ -39,6 +39,10 @@ constexpr std::int64_t durationMs(const LogEvent& event) {
 // UTF-8 has each bad byte replaced by U+FFFD, so that every line is strict UTF-8.
 std::string formatLogEvent(const LogEvent& event);
 
+// TEXT as a JSON string, quotes included, appended to OUT: the escapes of the log's
+// lines, and each byte that isn't valid UTF-8 replaced by U+FFFD.
+void appendJsonString(std::string& out, std::string_view text);
+
 // An event from one line (its line end already removed), or nothing for a line that
 // isn't a complete event: not strict JSON, not UTF-8, a key missing or of the wrong
 // type, a bad timestamp or state. Keys it doesn't know are ignored.

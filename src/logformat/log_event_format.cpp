@@ -44,7 +44,9 @@ std::size_t validSequence(std::string_view text, std::size_t at) {
     return length;
 }
 
-void appendString(std::string& out, std::string_view text) {
+} // namespace
+
+void appendJsonString(std::string& out, std::string_view text) {
     out += '"';
     for (std::size_t at = 0; at < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[at]);
@@ -73,8 +75,6 @@ void appendString(std::string& out, std::string_view text) {
     }
     out += '"';
 }
-
-} // namespace
 
 std::string_view stateName(ActivityState state) {
     return stateNames[static_cast<std::size_t>(state)];
@@ -108,19 +108,19 @@ std::string formatLogEvent(const LogEvent& event) {
     out += ", \"state\": \"";
     out += stateName(event.state);
     out += "\", \"title\": ";
-    appendString(out, event.title);
+    appendJsonString(out, event.title);
     out += ", \"curated_title\": ";
-    appendString(out, event.curatedTitle);
+    appendJsonString(out, event.curatedTitle);
     out += ", \"doc\": ";
-    appendString(out, event.doc);
+    appendJsonString(out, event.doc);
     out += ", \"url\": ";
-    appendString(out, event.url);
+    appendJsonString(out, event.url);
     out += ", \"pid\": ";
     out += std::to_string(event.pid);
     out += ", \"app\": ";
-    appendString(out, event.app);
+    appendJsonString(out, event.app);
     out += ", \"exe_path\": ";
-    appendString(out, event.exePath);
+    appendJsonString(out, event.exePath);
     out += ", \"category\": ";
     out += std::to_string(event.category);
     out += "}\n";

@@ -35,8 +35,12 @@ std::int32_t localUtcOffsetMinutes(std::int64_t unixMs) {
     if (GetDynamicTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID) {
         return 0;
     }
+    // The zone's rules for that moment's year, then the plain conversion: the same as
+    // SystemTimeToTzSpecificLocalTimeEx, which Wine doesn't implement.
+    TIME_ZONE_INFORMATION rules{};
     SYSTEMTIME local{};
-    if (!SystemTimeToTzSpecificLocalTimeEx(&zone, &utc, &local)) {
+    if (!GetTimeZoneInformationForYear(utc.wYear, &zone, &rules) ||
+        !SystemTimeToTzSpecificLocalTime(&rules, &utc, &local)) {
         return 0;
     }
     return static_cast<std::int32_t>((ticksOf(local) - ticksOf(utc)) / 600'000'000);

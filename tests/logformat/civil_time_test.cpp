@@ -20,8 +20,11 @@ TEST(CivilTime, DaysAndDatesAgreeOverFourCenturies) {
 TEST(CivilTime, DatesParseOnlyWhenTheyExist) {
     EXPECT_EQ(parseDate("2026-12-07"), (CivilDate{2026, 12, 7}));
     EXPECT_EQ(parseDate("2024-02-29"), (CivilDate{2024, 2, 29}));
-    for (const char* bad : {"2026-02-29", "2026-13-01", "2026-00-10", "2026-04-31", "2026-1-07",
-                            "2026/12/07", "20261207", "2026-12-07 ", "", "2026-12-0x"}) {
+    EXPECT_EQ(parseDate("2000-02-29"), (CivilDate{2000, 2, 29}));
+    EXPECT_EQ(parseDate("2026-12-31"), (CivilDate{2026, 12, 31}));
+    for (const char* bad :
+         {"2026-02-29", "2100-02-29", "2026-06-31", "2026-12-32", "2026-13-01", "2026-00-10",
+          "2026-04-31", "2026-1-07", "2026/12/07", "20261207", "2026-12-07 ", "", "2026-12-0x"}) {
         EXPECT_FALSE(parseDate(bad)) << bad;
     }
     EXPECT_EQ(formatDate({2026, 3, 9}), "2026-03-09");

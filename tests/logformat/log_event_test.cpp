@@ -97,3 +97,37 @@ TEST(LogEvent, IncompleteOrForeignLinesAreRefused) {
     EXPECT_EQ(stateFromName("unavailable"), ActivityState::unavailable);
     EXPECT_EQ(dayFileName({2026, 12, 7}), "2026-12-07.jsonl");
 }
+
+TEST(LogEvent, KeysTheReaderPassesOverOrRefuses) {
+    std::string good = formatLogEvent(wordEvent());
+    good.pop_back();
+    const std::string body = good.substr(1); // without the opening brace
+    struct Case {
+        std::string line;
+        bool reads;
+        std::string title; // when it reads
+    };
+    const Case cases[] = {
+        // Unknown keys of any shape are passed over; a known key met again keeps its first value.
+        {"{\"extra\": {\"title\": [1, {\"x\": null}], \"n\": -1.5e3}, " + body, true,
+         "report.docx - Word"},
+        {"{\"title\": \"first\", " + body, true, "first"},
+        {replaced(good, "\"category\": 8", "\"category\": 8, \"title\": 7"), true,
+         "report.docx - Word"},
+        {replaced(good, "\"report.docx - Word\"", "null"), false, ""},
+        {replaced(good, "\"report.docx - Word\"", "[\"a\"]"), false, ""},
+        {replaced(good, "4812", "4812.0"), false, ""},
+        {replaced(good, "\"category\": 8", "\"category\": -3"), true, "report.docx - Word"},
+        {replaced(good, "\"category\": 8", "\"category\": 18446744073709551615"), false, ""},
+        {good + std::string(1, '\0') + "garbage", false, ""},
+        {replaced(good, "Word\"", "W\\u00f6rd \\ud83d\\ude00\""), true,
+         "report.docx - W\xC3\xB6rd \xF0\x9F\x98\x80"},
+    };
+    for (const Case& c : cases) {
+        const auto event = parseLogEvent(c.line);
+        ASSERT_EQ(event.has_value(), c.reads) << c.line;
+        if (event) {
+            EXPECT_EQ(event->title, c.title);
+        }
+    }
+}

@@ -1,0 +1,145 @@
+#include "activity_report/command_line.h"
+
+#include <CLI/CLI.hpp>
+
+#include <map>
+
+namespace report {
+
+namespace {
+
+const std::map<std::string, GroupBy> groupings = {{"app", GroupBy::app},
+                                                  {"category", GroupBy::category},
+                                                  {"doc", GroupBy::doc},
+                                                  {"folder", GroupBy::folder},
+                                                  {"title", GroupBy::title}};
+const std::map<std::string, OutputFormat> formats = {
+    {"text", OutputFormat::text}, {"csv", OutputFormat::csv}, {"json", OutputFormat::json}};
+
+CommandLine refused(std::string message) {
+    CommandLine result;
+    result.exitCode = 2;
+    result.err = "activity-report: " + message + "\nRun with --help for the options.\n";
+    return result;
+}
+
+} // namespace
+
+std::string_view groupByName(GroupBy by) {
+    for (const auto& [name, value] : groupings) {
+        if (value == by) {
+            return name;
+        }
+    }
+    return {};
+}
+
+CommandLine readCommandLine(const std::vector<std::string>& arguments,
+                            const logformat::CivilDate& today,
+                            const std::filesystem::path& defaultDirectory) {
+    CLI::App app{"Where the time went: totals and a day's timeline from the log that "
+                 "activity-log keeps.",
+                 "activity-report"};
+    std::vector<std::string> directories;
+    std::string day, from, to, by = "app", format = "text", html;
+    bool week = false, includeAway = false;
+
+    app.add_option("--dir", directories,
+                   "A folder of the collector's log; repeat it to report several machines "
+                   "together (default: " +
+                       utf8FromPath(defaultDirectory) + ")")
+        ->type_name("DIR")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    auto* dayOption = app.add_option("--day", day, "The day to report, YYYY-MM-DD (default: today)")
+                          ->type_name("DATE");
+    auto* fromOption =
+        app.add_option("--from", from, "The first day of a range, YYYY-MM-DD")->type_name("DATE");
+    auto* toOption =
+        app.add_option("--to", to, "The last day of a range, inclusive")->type_name("DATE");
+    auto* weekOption = app.add_flag("--week", week, "The seven days ending today");
+    app.add_option("--by", by,
+                   "Group the time by app, category, doc, folder (of the "
+                   "document's path) or title (default: app)")
+        ->type_name("GROUP")
+        ->check(CLI::IsMember({"app", "category", "doc", "folder", "title"}));
+    app.add_flag("--include-away", includeAway,
+                 "Show idle, locked, no-window and unavailable time as rows of the table");
+    app.add_option("--format", format, "text (default), csv or json")
+        ->type_name("FORMAT")
+        ->check(CLI::IsMember({"text", "csv", "json"}));
+    app.add_option("--html", html, "Also write a page with each day's timeline and totals to FILE")
+        ->type_name("FILE");
+    dayOption->excludes(fromOption)->excludes(toOption)->excludes(weekOption);
+    weekOption->excludes(fromOption)->excludes(toOption);
+    fromOption->needs(toOption);
+    toOption->needs(fromOption);
+
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(argument.c_str());
+    }
+    try {
+        app.parse(static_cast<int>(argv.size()), argv.data());
+    } catch (const CLI::CallForHelp&) {
+        CommandLine help;
+        help.out = app.help();
+        return help;
+    } catch (const CLI::ParseError& error) {
+        return refused(error.what());
+    }
+
+    ReportOptions options;
+    if (!day.empty()) {
+        const auto parsed = logformat::parseDate(day);
+        if (!parsed) {
+            return refused("--day: not a date of the form YYYY-MM-DD: " + day);
+        }
+        options.first = options.last = *parsed;
+    } else if (!from.empty() || !to.empty()) {
+        const auto first = logformat::parseDate(from);
+        const auto last = logformat::parseDate(to);
+        if (!first) {
+            return refused("--from: not a date of the form YYYY-MM-DD: " + from);
+        }
+        if (!last) {
+            return refused("--to: not a date of the form YYYY-MM-DD: " + to);
+        }
+        if (*last < *first) {
+            return refused("--from " + from + " is after --to " + to);
+        }
+        options.first = *first;
+        options.last = *last;
+    } else if (week) {
+        options.first = logformat::civilFromDays(logformat::daysFromCivil(today) - 6);
+        options.last = today;
+    } else {
+        options.first = options.last = today;
+    }
+    for (const std::string& directory : directories) {
+        options.directories.push_back(pathFromUtf8(directory));
+    }
+    if (options.directories.empty()) {
+        options.directories.push_back(defaultDirectory);
+    }
+    options.by = groupings.at(by);
+    options.format = formats.at(format);
+    options.includeAway = includeAway;
+    if (!html.empty()) {
+        options.htmlFile = pathFromUtf8(html);
+    }
+    CommandLine result;
+    result.options = std::move(options);
+    return result;
+}
+
+std::filesystem::path pathFromUtf8(std::string_view text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+} // namespace report

@@ -1,0 +1,57 @@
+// The log as a sequence of local days: each selected day with the parts of the events
+// that fall on it, from every folder, the open events included.
+#pragma once
+
+#include "activity_report/report_options.h"
+#include "logformat/log_event.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace report {
+
+// One event's part within one local day, [fromMs, toMs).
+struct Piece {
+    logformat::LogEvent event;
+    std::int64_t fromMs = 0;
+    std::int64_t toMs = 0;
+    std::size_t source = 0; // which folder it came from
+};
+
+struct Day {
+    logformat::CivilDate date;
+    // The day's span: local midnight to midnight, or to now for today; empty for a day
+    // still to come.
+    std::int64_t spanStartMs = 0;
+    std::int64_t spanEndMs = 0;
+    std::int64_t midnightAfterMs = 0; // the day's end, even while it runs
+    std::vector<Piece> pieces;        // in order of their start
+};
+
+// The moment the report runs and the system's time-zone rule (unix ms to local minus
+// UTC, in minutes): from the platform in the program, fixed in tests.
+struct Clock {
+    std::int64_t nowMs = 0;
+    std::function<std::int32_t(std::int64_t)> offsetAt;
+};
+
+struct ReadCounts {
+    std::uint64_t skippedLines = 0;    // not an event: unparsable, truncated, not UTF-8
+    std::uint64_t misplacedEvents = 0; // in a day file after the day they belong to
+};
+
+// Local day number (days since 1970-01-01) of a moment at a given offset.
+std::int64_t localDayNumber(std::int64_t unixMs, std::int32_t offsetMinutes);
+
+// Splits EVENT at the local midnights of its own offset into pieces on the days
+// FIRST_DAY..LAST_DAY (day numbers); parts outside are dropped.
+std::vector<Piece> splitIntoDays(logformat::LogEvent event, std::int64_t firstDay,
+                                 std::int64_t lastDay);
+
+// Reads the selected days in order and hands each to ON_DAY, holding no more than a
+// day's events at a time. Missing files and folders are no data.
+void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& counts,
+                const std::function<void(Day&)>& onDay);
+
+} // namespace report

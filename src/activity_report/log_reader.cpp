@@ -1,0 +1,139 @@
+#include "activity_report/log_reader.h"
+
+#include "logformat/log_files.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+namespace report {
+
+namespace {
+
+// The day before the selection is read from its end in pieces of this size: only its
+// last events can reach into the selection.
+constexpr std::size_t pieceBytes = 64 * 1024;
+
+std::string_view withoutLineEnd(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    return line;
+}
+
+bool blank(std::string_view line) {
+    return line.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+void takeLine(std::string_view line, std::uint64_t& skippedLines,
+              const std::function<void(logformat::LogEvent&)>& onEvent) {
+    line = withoutLineEnd(line);
+    if (blank(line)) {
+        return;
+    }
+    auto event = logformat::parseLogEvent(line);
+    if (!event) {
+        ++skippedLines;
+        return;
+    }
+    onEvent(*event);
+}
+
+} // namespace
+
+void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
+                 const std::function<void(logformat::LogEvent&)>& onEvent) {
+    std::string buffer;
+    readDayFile(file, skippedLines, onEvent, buffer);
+}
+
+void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
+                 const std::function<void(logformat::LogEvent&)>& onEvent, std::string& buffer) {
+    // The whole file at once, into storage kept from file to file: reading in pieces
+    // lets the allocator hand the day's memory back and fault it in again every day.
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return;
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size <= 0) {
+        return;
+    }
+    buffer.resize(static_cast<std::size_t>(size));
+    in.read(buffer.data(), size);
+    // A file that grew or shrank meanwhile: what was read.
+    const std::string_view text(buffer.data(), static_cast<std::size_t>(in.gcount()));
+    std::size_t at = 0;
+    for (std::size_t end = text.find('\n'); end != std::string_view::npos;
+         end = text.find('\n', at)) {
+        takeLine(text.substr(at, end - at), skippedLines, onEvent);
+        at = end + 1;
+    }
+    // The last line, without its line end: complete, or cut short.
+    takeLine(text.substr(at), skippedLines, onEvent);
+}
+
+void readDayFileBackwards(const std::filesystem::path& file,
+                          const std::function<bool(logformat::LogEvent&)>& onEvent) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return;
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size <= 0) {
+        return;
+    }
+    const auto fileSize = static_cast<std::size_t>(size);
+    std::string tail;
+    std::size_t handedOver = 0; // lines from the end already given to ON_EVENT
+    for (std::size_t want = std::min(fileSize, pieceBytes);; want = std::min(fileSize, want * 4)) {
+        tail.resize(want);
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(fileSize - want));
+        in.read(tail.data(), static_cast<std::streamsize>(want));
+        tail.resize(static_cast<std::size_t>(in.gcount()));
+        const bool whole = want == fileSize;
+        std::string_view rest(tail);
+        std::size_t lines = 0;
+        while (!rest.empty()) {
+            const std::size_t lineEnd = rest.back() == '\n' ? rest.size() - 1 : rest.size();
+            const std::size_t newline = rest.substr(0, lineEnd).rfind('\n');
+            if (newline == std::string_view::npos && !whole) {
+                break; // the piece begins inside this line: read more
+            }
+            const std::size_t lineStart = newline == std::string_view::npos ? 0 : newline + 1;
+            const std::string_view line =
+                withoutLineEnd(rest.substr(lineStart, lineEnd - lineStart));
+            rest = rest.substr(0, lineStart);
+            if (blank(line) || ++lines <= handedOver) {
+                continue;
+            }
+            ++handedOver;
+            if (auto event = logformat::parseLogEvent(line); event && !onEvent(*event)) {
+                return;
+            }
+        }
+        if (whole) {
+            return;
+        }
+    }
+}
+
+std::optional<logformat::LogEvent> readOpenEvent(const std::filesystem::path& directory,
+                                                 std::uint64_t& skippedLines) {
+    std::optional<logformat::LogEvent> open;
+    readDayFile(directory / logformat::currentEventFileName, skippedLines,
+                [&](logformat::LogEvent& event) { open = std::move(event); });
+    return open;
+}
+
+bool sameEvent(const logformat::LogEvent& a, const logformat::LogEvent& b) {
+    return a.start.unixMs == b.start.unixMs && a.state == b.state && a.pid == b.pid &&
+           a.title == b.title;
+}
+
+} // namespace report

@@ -1,0 +1,36 @@
+// Reading the collector's files: day files line by line, and the open event.
+#pragma once
+
+#include "logformat/log_event.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace report {
+
+// Calls ON_EVENT for every event line of FILE, in file order; a line that isn't an
+// event (unparsable, not UTF-8, cut short while the collector writes it) is skipped and
+// counted. A missing file has no lines. The file is read whole: it holds one day.
+void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
+                 const std::function<void(logformat::LogEvent&)>& onEvent);
+// The same, reading into BUFFER, which keeps its storage for the next file.
+void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
+                 const std::function<void(logformat::LogEvent&)>& onEvent, std::string& buffer);
+
+// Calls ON_EVENT for the event lines of FILE from its last line back, for as long as
+// it returns true. Lines that aren't events are passed over, uncounted.
+void readDayFileBackwards(const std::filesystem::path& file,
+                          const std::function<bool(logformat::LogEvent&)>& onEvent);
+
+// The open event of DIRECTORY's current.json, if there is one that reads.
+std::optional<logformat::LogEvent> readOpenEvent(const std::filesystem::path& directory,
+                                                 std::uint64_t& skippedLines);
+
+// The same event: the collector appends the open event to its day file when it closes
+// it, and current.json may still hold it for a moment.
+bool sameEvent(const logformat::LogEvent& a, const logformat::LogEvent& b);
+
+} // namespace report

@@ -1,0 +1,70 @@
+// The same rows for spreadsheets (CSV, RFC 4180) and scripts (one JSON document).
+#include "activity_report/render.h"
+
+#include "logformat/log_event.h"
+
+namespace report {
+
+namespace {
+
+std::string csvField(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        return std::string(text);
+    }
+    std::string out = "\"";
+    for (const char c : text) {
+        out += c;
+        if (c == '"') {
+            out += '"';
+        }
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+std::string renderCsv(const Summary& summary) {
+    std::string out = csvField(groupByName(summary.by)) + ",seconds,percent\r\n";
+    for (const Row& row : summary.table.rows) {
+        out += csvField(row.name) + "," + formatSeconds(row.ms) + "," +
+               formatPercent(row.ms, summary.table.totalMs) + "\r\n";
+    }
+    return out;
+}
+
+std::string renderJson(const Summary& summary, std::uint64_t skippedLines) {
+    const Coverage& c = summary.coverage;
+    std::string out = "{\"from\": \"" + logformat::formatDate(summary.first) + "\", \"to\": \"" +
+                      logformat::formatDate(summary.last) + "\", \"by\": \"" +
+                      std::string(groupByName(summary.by)) +
+                      "\", \"include_away\": " + (summary.includeAway ? "true" : "false") +
+                      ",\n \"rows\": [";
+    for (std::size_t i = 0; i < summary.table.rows.size(); ++i) {
+        const Row& row = summary.table.rows[i];
+        out += i == 0 ? "\n  " : ",\n  ";
+        out += "{\"name\": ";
+        logformat::appendJsonString(out, row.name);
+        out += ", \"seconds\": " + formatSeconds(row.ms) +
+               ", \"percent\": " + formatPercent(row.ms, summary.table.totalMs) + "}";
+    }
+    out += summary.table.rows.empty() ? "],\n" : "\n ],\n";
+    out += " \"total_seconds\": " + formatSeconds(summary.table.totalMs) + ",\n";
+    out += " \"states\": {";
+    for (std::size_t s = 0; s < summary.byState.size(); ++s) {
+        out += s == 0 ? "\"" : ", \"";
+        out += logformat::stateName(static_cast<logformat::ActivityState>(s));
+        out += "\": " + formatSeconds(summary.byState[s]);
+    }
+    out += "},\n";
+    out += " \"coverage\": {\"span_seconds\": " + formatSeconds(c.spanMs) +
+           ", \"active_seconds\": " + formatSeconds(c.activeMs) +
+           ", \"away_seconds\": " + formatSeconds(c.awayMs) +
+           ", \"no_window_seconds\": " + formatSeconds(c.noWindowMs) +
+           ", \"unavailable_seconds\": " + formatSeconds(c.unavailableMs) +
+           ", \"not_recorded_seconds\": " + formatSeconds(c.notRecordedMs) +
+           ", \"gaps_over_a_minute\": " + std::to_string(c.gapsOverAMinute) + "},\n";
+    out += " \"skipped_lines\": " + std::to_string(skippedLines) + "}\n";
+    return out;
+}
+
+} // namespace report

@@ -1,0 +1,114 @@
+// The table for a terminal: 79 columns at most, whatever the names.
+#include "activity_report/render.h"
+#include "activity_report/text_width.h"
+
+namespace report {
+
+namespace {
+
+constexpr std::size_t nameColumns = 34;
+constexpr std::size_t timeColumns = 10;
+constexpr std::size_t shareColumns = 6;
+constexpr std::size_t barColumns = 25;
+constexpr std::size_t lineColumns = 79;
+
+std::string bar(std::int64_t part, std::int64_t whole) {
+    if (whole <= 0 || part <= 0) {
+        return {};
+    }
+    static const char* const eighths[] = {"",
+                                          "\xE2\x96\x8F",
+                                          "\xE2\x96\x8E",
+                                          "\xE2\x96\x8D",
+                                          "\xE2\x96\x8C",
+                                          "\xE2\x96\x8B",
+                                          "\xE2\x96\x8A",
+                                          "\xE2\x96\x89"};
+    const std::int64_t cells = part * std::int64_t{barColumns} * 8 / whole;
+    std::string out;
+    for (std::int64_t i = 0; i < cells / 8; ++i) {
+        out += "\xE2\x96\x88"; // full block
+    }
+    return out + eighths[cells % 8];
+}
+
+std::string row(std::string_view name, std::string_view time, std::string_view share,
+                std::string_view barText) {
+    std::string line = padColumns(fitColumns(printable(name), nameColumns), nameColumns) + " " +
+                       padColumns(time, timeColumns, true) + " " +
+                       padColumns(share, shareColumns, true);
+    if (!barText.empty()) {
+        line += "  ";
+        line += barText;
+    }
+    while (!line.empty() && line.back() == ' ') {
+        line.pop_back();
+    }
+    return line + "\n";
+}
+
+// Items joined by ", " after LEAD, wrapped to the line width with an indent.
+std::string wrapped(std::string_view lead, const std::vector<std::string>& items) {
+    std::string out(lead);
+    std::size_t column = displayWidth(lead);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const std::string item = items[i] + (i + 1 < items.size() ? "," : "");
+        const std::size_t width = displayWidth(item);
+        if (column + 1 + width > lineColumns) {
+            out += "\n ";
+            column = 1;
+        }
+        out += " " + item;
+        column += 1 + width;
+    }
+    return out + "\n";
+}
+
+std::string capitalised(std::string_view text) {
+    std::string out(text);
+    if (!out.empty() && out[0] >= 'a' && out[0] <= 'z') {
+        out[0] = static_cast<char>(out[0] - 'a' + 'A');
+    }
+    return out;
+}
+
+} // namespace
+
+std::string renderText(const Summary& summary) {
+    const Table& table = summary.table;
+    std::string out = "Time by " + std::string(groupByName(summary.by)) + ", " +
+                      daysLabel(summary.first, summary.last) +
+                      (summary.includeAway ? ", every state\n" : ", active time\n");
+    out += "\n";
+    if (table.rows.empty()) {
+        out += summary.includeAway ? "Nothing recorded.\n" : "No active time recorded.\n";
+    } else {
+        out += row(capitalised(groupByName(summary.by)), "Time", "Share", "");
+        for (const Row& r : table.rows) {
+            out += row(r.name, formatClock(r.ms), formatPercent(r.ms, table.totalMs) + "%",
+                       bar(r.ms, table.totalMs));
+        }
+        out += std::string(nameColumns + 1 + timeColumns + 1 + shareColumns, '-') + "\n";
+        out += row("Total", formatClock(table.totalMs), "100.0%", "");
+    }
+    out += "\n";
+    if (!summary.includeAway) {
+        std::vector<std::string> states;
+        for (std::size_t s = 1; s < summary.byState.size(); ++s) {
+            states.push_back(stateLabel(static_cast<logformat::ActivityState>(s)) + " " +
+                             formatClock(summary.byState[s]));
+        }
+        out += wrapped("Not in the table:", states);
+    }
+    const Coverage& c = summary.coverage;
+    out += wrapped("Coverage:",
+                   {"active " + formatClock(c.activeMs), "away " + formatClock(c.awayMs),
+                    "no window " + formatClock(c.noWindowMs),
+                    "unavailable " + formatClock(c.unavailableMs),
+                    "not recorded " + formatClock(c.notRecordedMs) + " of " + formatClock(c.spanMs),
+                    std::to_string(c.gapsOverAMinute) +
+                        (c.gapsOverAMinute == 1 ? " gap" : " gaps") + " over a minute"});
+    return out;
+}
+
+} // namespace report

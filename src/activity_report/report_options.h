@@ -1,0 +1,32 @@
+// What the user asked the report for.
+#pragma once
+
+#include "logformat/civil_time.h"
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace report {
+
+enum class GroupBy { app, category, doc, folder, title };
+enum class OutputFormat { text, csv, json };
+
+std::string_view groupByName(GroupBy by);
+
+struct ReportOptions {
+    std::vector<std::filesystem::path> directories; // one per machine's log
+    logformat::CivilDate first;                     // the selected days, inclusive
+    logformat::CivilDate last;
+    GroupBy by = GroupBy::app;
+    bool includeAway = false;
+    OutputFormat format = OutputFormat::text;
+    std::optional<std::filesystem::path> htmlFile;
+};
+
+// A UTF-8 path given by the user, and a path as UTF-8 for messages.
+std::filesystem::path pathFromUtf8(std::string_view text);
+std::string utf8FromPath(const std::filesystem::path& path);
+
+} // namespace report

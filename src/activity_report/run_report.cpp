@@ -1,0 +1,80 @@
+#include "activity_report/run_report.h"
+
+#include "activity_report/command_line.h"
+#include "activity_report/html_page.h"
+#include "activity_report/render.h"
+#include "activity_report/totals.h"
+
+#include <system_error>
+
+namespace report {
+
+int runReport(const std::vector<std::string>& arguments, const Clock& clock,
+              const std::filesystem::path& defaultDirectory, RunOutput& output) {
+    const logformat::Timestamp now{clock.nowMs, clock.offsetAt(clock.nowMs)};
+    CommandLine commandLine =
+        readCommandLine(arguments, logformat::localDate(now), defaultDirectory);
+    if (!commandLine.options) {
+        output.out = std::move(commandLine.out);
+        output.err = std::move(commandLine.err);
+        return commandLine.exitCode;
+    }
+    const ReportOptions& options = *commandLine.options;
+    for (const auto& directory : options.directories) {
+        std::error_code error;
+        if (directory.empty()) {
+            output.err = "activity-report: the system names no data folder for the log; "
+                         "give one with --dir\n";
+            return 1;
+        }
+        if (!std::filesystem::is_directory(directory, error)) {
+            output.err = "activity-report: no log folder at " + utf8FromPath(directory) +
+                         " (has activity-log run? --dir names another)\n";
+            return 1;
+        }
+    }
+
+    HtmlPage page;
+    if (options.htmlFile && !page.open(*options.htmlFile, options)) {
+        output.err = "activity-report: can't write " + utf8FromPath(*options.htmlFile) + "\n";
+        return 1;
+    }
+    TotalsBuilder builder(options.by);
+    ReadCounts counts;
+    forEachDay(options, clock, counts, [&](const Day& day) {
+        const Totals own = builder.addDay(day);
+        if (options.htmlFile) {
+            page.addDay(day, own);
+        }
+    });
+    const Summary summary = summaryOf(options, builder.finish());
+
+    switch (options.format) {
+    case OutputFormat::text:
+        output.out = renderText(summary);
+        break;
+    case OutputFormat::csv:
+        output.out = renderCsv(summary);
+        break;
+    case OutputFormat::json:
+        output.out = renderJson(summary, counts.skippedLines);
+        break;
+    }
+    if (counts.skippedLines > 0) {
+        output.err += "activity-report: skipped " + std::to_string(counts.skippedLines) +
+                      (counts.skippedLines == 1 ? " line" : " lines") +
+                      " that held no event (unreadable, or cut short while being written)\n";
+    }
+    if (counts.misplacedEvents > 0) {
+        output.err += "activity-report: left out " + std::to_string(counts.misplacedEvents) +
+                      " events filed more than a day after the day they belong to\n";
+    }
+    if (options.htmlFile && !page.finish(summary)) {
+        output.err +=
+            "activity-report: couldn't write all of " + utf8FromPath(*options.htmlFile) + "\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace report

@@ -1,0 +1,23 @@
+// One run of the report, from the command line to its outputs.
+#pragma once
+
+#include "activity_report/day_log.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace report {
+
+struct RunOutput {
+    std::string out;
+    std::string err;
+};
+
+// Reads the command line, the log and writes the --html page; returns the exit status
+// (0; 1 for a missing folder or a file that can't be written; 2 for a bad command line)
+// with what goes to standard output and error.
+int runReport(const std::vector<std::string>& arguments, const Clock& clock,
+              const std::filesystem::path& defaultDirectory, RunOutput& output);
+
+} // namespace report

@@ -1,0 +1,215 @@
+#include "activity_report/totals.h"
+
+#include "activity_report/categories.h"
+
+#include <algorithm>
+
+namespace report {
+
+using logformat::ActivityState;
+
+std::string_view folderOf(std::string_view url) {
+    const std::size_t slash = url.find_last_of("/\\");
+    if (slash == std::string_view::npos) {
+        return {};
+    }
+    // The root keeps its slash: "/" or "C:/".
+    if (slash == 0 || (slash == 2 && url[1] == ':')) {
+        return url.substr(0, slash + 1);
+    }
+    return url.substr(0, slash);
+}
+
+std::string_view groupName(const logformat::LogEvent& event, GroupBy by, std::string& scratch) {
+    const auto orNone = [](std::string_view text, std::string_view none) {
+        return text.empty() ? none : text;
+    };
+    switch (by) {
+    case GroupBy::app:
+        return orNone(event.app, "(unknown app)");
+    case GroupBy::category:
+        scratch = categoryName(event.category);
+        return scratch;
+    case GroupBy::doc:
+        return orNone(event.doc, "(no document)");
+    case GroupBy::folder:
+        return orNone(folderOf(event.url), "(no folder)");
+    case GroupBy::title:
+        return orNone(event.title, "(no title)");
+    }
+    return {};
+}
+
+namespace {
+
+int presence(ActivityState state) {
+    switch (state) {
+    case ActivityState::active:
+        return 4;
+    case ActivityState::idle:
+    case ActivityState::locked:
+        return 3;
+    case ActivityState::none:
+        return 2;
+    case ActivityState::unavailable:
+        return 1;
+    }
+    return 0;
+}
+
+struct Edge {
+    std::int64_t atMs;
+    int presence;
+    int delta;
+};
+
+} // namespace
+
+void TotalsBuilder::gap(std::int64_t fromMs, std::int64_t toMs) {
+    if (gapFrom_ && gapTo_ == fromMs) {
+        gapTo_ = toMs;
+        return;
+    }
+    if (gapFrom_ && gapTo_ - *gapFrom_ > 60'000) {
+        ++totals_.coverage.gapsOverAMinute;
+    }
+    gapFrom_ = fromMs;
+    gapTo_ = toMs;
+}
+
+Totals TotalsBuilder::addDay(const Day& day) {
+    Totals own;
+    std::string scratch;
+    std::vector<Edge> edges;
+    edges.reserve(day.pieces.size() * 2);
+    for (const Piece& piece : day.pieces) {
+        const std::int64_t ms = piece.toMs - piece.fromMs;
+        own.byState[static_cast<std::size_t>(piece.event.state)] += ms;
+        if (piece.event.state == ActivityState::active) {
+            const std::string_view name = groupName(piece.event, by_, scratch);
+            if (const auto found = own.activeByGroup.find(name); found != own.activeByGroup.end()) {
+                found->second += ms;
+            } else {
+                own.activeByGroup.emplace(name, ms);
+            }
+        }
+        const std::int64_t from = std::max(piece.fromMs, day.spanStartMs);
+        const std::int64_t to = std::min(piece.toMs, day.spanEndMs);
+        if (from < to) {
+            edges.push_back({from, presence(piece.event.state), 1});
+            edges.push_back({to, presence(piece.event.state), -1});
+        }
+    }
+    std::sort(edges.begin(), edges.end(),
+              [](const Edge& a, const Edge& b) { return a.atMs < b.atMs; });
+
+    Coverage& coverage = own.coverage;
+    coverage.spanMs = day.spanEndMs - day.spanStartMs;
+    std::array<int, 5> open{};
+    std::int64_t at = day.spanStartMs;
+    const auto account = [&](std::int64_t until) {
+        if (until <= at) {
+            return;
+        }
+        int best = 0;
+        for (int p = 4; p > 0; --p) {
+            if (open[static_cast<std::size_t>(p)] > 0) {
+                best = p;
+                break;
+            }
+        }
+        const std::int64_t ms = until - at;
+        switch (best) {
+        case 4:
+            coverage.activeMs += ms;
+            break;
+        case 3:
+            coverage.awayMs += ms;
+            break;
+        case 2:
+            coverage.noWindowMs += ms;
+            break;
+        case 1:
+            coverage.unavailableMs += ms;
+            break;
+        default: {
+            coverage.notRecordedMs += ms;
+            if (ms > 60'000) {
+                ++coverage.gapsOverAMinute;
+            }
+            gap(at, until);
+        }
+        }
+        at = until;
+    };
+    for (const Edge& edge : edges) {
+        account(edge.atMs);
+        open[static_cast<std::size_t>(edge.presence)] += edge.delta;
+    }
+    account(day.spanEndMs);
+
+    for (const auto& [name, ms] : own.activeByGroup) {
+        totals_.activeByGroup[name] += ms;
+    }
+    for (std::size_t s = 0; s < own.byState.size(); ++s) {
+        totals_.byState[s] += own.byState[s];
+    }
+    Coverage& all = totals_.coverage;
+    all.spanMs += coverage.spanMs;
+    all.activeMs += coverage.activeMs;
+    all.awayMs += coverage.awayMs;
+    all.noWindowMs += coverage.noWindowMs;
+    all.unavailableMs += coverage.unavailableMs;
+    all.notRecordedMs += coverage.notRecordedMs;
+    return own;
+}
+
+Totals TotalsBuilder::finish() {
+    if (gapFrom_ && gapTo_ - *gapFrom_ > 60'000) {
+        ++totals_.coverage.gapsOverAMinute;
+    }
+    gapFrom_.reset();
+    return totals_;
+}
+
+std::string stateRowName(ActivityState state) {
+    switch (state) {
+    case ActivityState::active:
+        return "(active)";
+    case ActivityState::idle:
+        return "(idle)";
+    case ActivityState::locked:
+        return "(locked)";
+    case ActivityState::none:
+        return "(no window)";
+    case ActivityState::unavailable:
+        return "(unavailable)";
+    }
+    return {};
+}
+
+Table tableOf(const Totals& totals, bool includeAway) {
+    Table table;
+    for (const auto& [name, ms] : totals.activeByGroup) {
+        if (ms > 0) {
+            table.rows.push_back({name, ms});
+        }
+    }
+    if (includeAway) {
+        for (std::size_t s = 1; s < totals.byState.size(); ++s) {
+            if (totals.byState[s] > 0) {
+                table.rows.push_back(
+                    {stateRowName(static_cast<ActivityState>(s)), totals.byState[s]});
+            }
+        }
+    }
+    std::sort(table.rows.begin(), table.rows.end(), [](const Row& a, const Row& b) {
+        return a.ms != b.ms ? a.ms > b.ms : a.name < b.name;
+    });
+    for (const Row& row : table.rows) {
+        table.totalMs += row.ms;
+    }
+    return table;
+}
+
+} // namespace report

@@ -1,0 +1,91 @@
+// Time per group, per state, and how much of the span the log covers.
+#pragma once
+
+#include "activity_report/day_log.h"
+#include "activity_report/report_options.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace report {
+
+// How far to trust a report. Where the logs of several machines overlap, each moment
+// counts once, in the most present state any of them was in (active, then away, then
+// no window, then unavailable), so the parts add up to the span.
+struct Coverage {
+    std::int64_t spanMs = 0;
+    std::int64_t activeMs = 0;
+    std::int64_t awayMs = 0; // idle and locked
+    std::int64_t noWindowMs = 0;
+    std::int64_t unavailableMs = 0;
+    std::int64_t notRecordedMs = 0;
+    std::int64_t gapsOverAMinute = 0;
+};
+
+// Per state, indexed by ActivityState. Group and state times are each event's own time,
+// so machines used side by side both count.
+using StateTotals = std::array<std::int64_t, 5>;
+
+// Looked up by the event's own text, without a string made for it.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+using GroupTimes = std::unordered_map<std::string, std::int64_t, TextHash, std::equal_to<>>;
+
+struct Totals {
+    GroupTimes activeByGroup;
+    StateTotals byState{};
+    Coverage coverage;
+};
+
+// The name an event's time is grouped under: a part of the event's own text, or of
+// SCRATCH (for a category the table doesn't name).
+std::string_view groupName(const logformat::LogEvent& event, GroupBy by, std::string& scratch);
+
+// The folder of a document path ("C:/src/app/main.cpp" is "C:/src/app").
+std::string_view folderOf(std::string_view url);
+
+// Adds a day to running totals. Gaps that meet at midnight are one gap.
+class TotalsBuilder {
+  public:
+    explicit TotalsBuilder(GroupBy by) : by_(by) {}
+    // The day's own totals, also added to the running ones.
+    Totals addDay(const Day& day);
+    // The running totals, once every day is added.
+    Totals finish();
+
+  private:
+    void gap(std::int64_t fromMs, std::int64_t toMs);
+
+    GroupBy by_;
+    Totals totals_;
+    std::optional<std::int64_t> gapFrom_;
+    std::int64_t gapTo_ = 0;
+};
+
+// A table row: a group, or with --include-away one of the other states.
+struct Row {
+    std::string name;
+    std::int64_t ms = 0;
+};
+
+struct Table {
+    std::vector<Row> rows; // largest first, then by name
+    std::int64_t totalMs = 0;
+};
+
+// The name of a state's own row: "(idle)", "(locked)", "(no window)", "(unavailable)".
+std::string stateRowName(logformat::ActivityState state);
+
+Table tableOf(const Totals& totals, bool includeAway);
+
+} // namespace report

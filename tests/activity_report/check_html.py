@@ -1,0 +1,158 @@
+#!/usr/bin/env python3
+"""The --html page in a real browser: headless chromium renders it (a screenshot at
+1280x900 kept in OUT, a PDF to count its printed pages) and dumps the DOM it built. The
+DOM holds one span per event of each day, in its category's lane; text from the log,
+however hostile, arrives as text; the page loads nothing and runs nothing.
+   check_html.py REPORT LOGS OUT"""
+import html.parser
+import json
+import os
+import re
+import subprocess
+import sys
+from datetime import datetime, timedelta, timezone
+
+report, logs, out = sys.argv[1], sys.argv[2], sys.argv[3]
+os.makedirs(out, exist_ok=True)
+page = os.path.join(out, "timeline.html")
+folders = ["basic", "other-machine", "hostile"]
+first, last = "2026-03-09", "2026-03-11"
+HOSTILE = "</title><script>alert(1)</script>"
+NAMES = ["App", "Browser", "Message", "Email", "System", "IDE", "Notes", "DB edit", "Word",
+         "Excel", "Explorer", "Docker", "Shell", "Music", "Photo", "Powerpoint", "Games",
+         "3D model"]
+failures = []
+
+run = subprocess.run([report, "--from", first, "--to", last, "--html", page]
+                     + [a for f in folders for a in ("--dir", f"{logs}/{f}")],
+                     capture_output=True)
+if run.returncode != 0:
+    sys.exit(f"activity-report failed: {run.stderr.decode()}")
+
+
+def events(folder):
+    """The log's events as Python's json reads them, the open one unless appended."""
+    found, open_event = [], None
+    directory = os.path.join(logs, folder)
+    for name in sorted(os.listdir(directory)):
+        for line in open(os.path.join(directory, name), "rb"):
+            try:
+                event = json.loads(line.decode("utf-8"))
+            except (UnicodeDecodeError, json.JSONDecodeError):
+                continue
+            if name == "current.json":
+                open_event = event
+            else:
+                found.append(event)
+    if open_event and not any(e["start"] == open_event["start"] and e["pid"] == open_event["pid"]
+                              and e["title"] == open_event["title"] for e in found):
+        found.append(open_event)
+    return found
+
+
+def category_name(number):
+    return NAMES[number] if 0 <= number < len(NAMES) else f"Category {number}"
+
+
+# Spans expected per (day, lane): an event has one on each day it touches, by its own offset.
+expected = {}
+for folder in folders:
+    for event in events(folder):
+        if event["state"] != "active":
+            continue
+        start, end = datetime.fromisoformat(event["start"]), datetime.fromisoformat(event["end"])
+        day = start.date()
+        while datetime.combine(day, datetime.min.time(), start.tzinfo) < end:
+            if first <= day.isoformat() <= last:
+                key = (day.isoformat(), category_name(event["category"]))
+                expected[key] = expected.get(key, 0) + 1
+            day += timedelta(days=1)
+
+
+def chromium(*args):
+    return subprocess.run(["chromium", "--headless", "--no-sandbox", "--disable-gpu",
+                           "--window-size=1280,900", *args, "file://" + os.path.abspath(page)],
+                          capture_output=True, timeout=120)
+
+
+class Dom(html.parser.HTMLParser):
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.stack, self.spans, self.titles, self.elements = [], {}, [], {}
+        self.day = self.lane = None
+        self.text = None
+
+    def handle_starttag(self, tag, attrs):
+        attrs = dict(attrs)
+        self.elements[tag] = self.elements.get(tag, 0) + 1
+        if tag == "section" and (attrs.get("id") or "").startswith("day-"):
+            self.day = attrs["id"][4:]
+        if tag == "g" and "data-lane" in attrs:
+            self.lane = attrs["data-lane"]
+        if tag == "rect" and attrs.get("class") == "event":
+            if self.lane is None:
+                failures.append("an event span outside a lane")
+            key = (self.day, self.lane)
+            self.spans[key] = self.spans.get(key, 0) + 1
+        if tag == "title":
+            self.text = ""
+        self.stack.append(tag)
+
+    def handle_endtag(self, tag):
+        if tag == "g":
+            self.lane = None
+        if tag == "title" and self.text is not None:
+            self.titles.append(self.text)
+            self.text = None
+        if self.stack:
+            self.stack.pop()
+
+    def handle_data(self, data):
+        if self.text is not None:
+            self.text += data
+
+
+dump = chromium("--dump-dom")
+dom = Dom()
+dom.feed(dump.stdout.decode("utf-8"))
+if not dom.spans:
+    failures.append(f"no spans in the DOM: {dump.stderr.decode()[-2000:]}")
+if dom.spans != expected:
+    failures.append(f"spans per (day, lane): {sorted(dom.spans.items())} "
+                    f"expected {sorted(expected.items())}")
+if dom.elements.get("script", 0) or dom.elements.get("img", 0) or dom.elements.get("b", 0):
+    failures.append(f"markup from the log became elements: {dom.elements}")
+if not any(t.split("\n")[-1] == HOSTILE for t in dom.titles):
+    failures.append("the hostile title is not in any tooltip as text")
+# Start, end, app and title, a line each.
+if not any(re.fullmatch(r"08:00:00 \u2013 09:00:00\nEvil <b>App</b> & \"co\"\n" + re.escape(HOSTILE), t)
+           for t in dom.titles):
+    failures.append(f"no tooltip gives the hostile event's start, end, app and title: {dom.titles[:3]}")
+
+source = open(page, encoding="utf-8").read()
+outside = [u for u in re.findall(r"https?://[^\"' )]+", source) if u != "http://www.w3.org/2000/svg"]
+for pattern, what in [(r"<script", "a script"), (r"\b(src|href)\s*=", "a reference"),
+                      (r"url\(|@import", "a style reference")]:
+    if re.search(pattern, source):
+        failures.append(f"the page holds {what}")
+if outside:
+    failures.append(f"the page names other resources: {outside}")
+if "break-after: page" not in source or "@page" not in source:
+    failures.append("no print rules for a page per day")
+
+shot = os.path.join(out, "timeline.png")
+chromium(f"--screenshot={shot}")
+if not os.path.exists(shot) or os.path.getsize(shot) < 10_000:
+    failures.append("no screenshot")
+
+pdf = os.path.join(out, "timeline.pdf")
+chromium(f"--print-to-pdf={pdf}", "--no-pdf-header-footer")
+pages = len(re.findall(rb"/Type\s*/Page[^s]", open(pdf, "rb").read())) if os.path.exists(pdf) else 0
+# A page per day, and one for the totals of all days.
+if pages != 4:
+    failures.append(f"printed on {pages} pages, expected 4")
+
+for failure in failures:
+    print("FAIL", failure)
+print(f"{sum(dom.spans.values())} spans, {pages} printed pages, screenshot {shot}")
+sys.exit(1 if failures else 0)

@@ -1,0 +1,291 @@
+// Totals over the committed logs: which time lands in which group, state and day.
+#include "activity_report/day_log.h"
+#include "activity_report/totals.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace report;
+using logformat::CivilDate;
+
+namespace {
+
+const std::filesystem::path logs = REPORT_TEST_LOGS;
+
+// Central European time in 2026: +01:00, +02:00 from 03-29 01:00Z to 10-25 01:00Z.
+std::int32_t centralEurope(std::int64_t unixMs) {
+    return unixMs >= 1'774'746'000'000 && unixMs < 1'792'890'000'000 ? 120 : 60;
+}
+
+const Clock lateClock{1'800'000'000'000, centralEurope}; // 2027, after every log
+
+struct Result {
+    Table table;
+    Totals totals;
+    ReadCounts counts;
+};
+
+Result reportOver(const std::vector<std::string>& folders, CivilDate first, CivilDate last,
+                  GroupBy by = GroupBy::app, bool includeAway = false,
+                  const Clock& clock = lateClock) {
+    ReportOptions options;
+    for (const std::string& folder : folders) {
+        options.directories.push_back(logs / folder);
+    }
+    options.first = first;
+    options.last = last;
+    options.by = by;
+    Result result;
+    TotalsBuilder builder(by);
+    forEachDay(options, clock, result.counts, [&](const Day& day) { builder.addDay(day); });
+    result.totals = builder.finish();
+    result.table = tableOf(result.totals, includeAway);
+    return result;
+}
+
+using Rows = std::vector<std::pair<std::string, std::int64_t>>; // name, seconds
+
+Rows rowsOf(const Table& table) {
+    Rows rows;
+    for (const Row& row : table.rows) {
+        rows.emplace_back(row.name, row.ms / 1000);
+    }
+    return rows;
+}
+
+constexpr CivilDate march(int day) {
+    return CivilDate{2026, 3, day};
+}
+
+} // namespace
+
+TEST(ReportTotals, GroupsOverTheSelectedDays) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> folders;
+        CivilDate first, last;
+        GroupBy by;
+        bool includeAway;
+        Rows rows;
+    };
+    const Case cases[] = {
+        {"the day before: its own half of the event past midnight",
+         {"basic"},
+         march(8),
+         march(8),
+         GroupBy::app,
+         false,
+         {{"Spotify", 1800}}},
+        {"one day: the halves of two events across its midnights, no bad lines",
+         {"basic"},
+         march(9),
+         march(9),
+         GroupBy::app,
+         false,
+         {{"Microsoft Word", 6000},
+          {"Visual Studio Code", 2400},
+          {"Microsoft Edge", 1800},
+          {"Spotify", 1800}}},
+        {"the last day: the open event counts, the truncated line doesn't",
+         {"basic"},
+         march(10),
+         march(10),
+         GroupBy::app,
+         false,
+         {{"Visual Studio Code", 3600}, {"Windows Terminal", 1800}, {"Microsoft Edge", 900}}},
+        {"a range: every day whole, ties by name",
+         {"basic"},
+         march(8),
+         march(10),
+         GroupBy::app,
+         false,
+         {{"Microsoft Word", 6000},
+          {"Visual Studio Code", 6000},
+          {"Microsoft Edge", 2700},
+          {"Spotify", 3600},
+          {"Windows Terminal", 1800}}},
+        {"by category, with the table's names",
+         {"basic"},
+         march(9),
+         march(9),
+         GroupBy::category,
+         false,
+         {{"Word", 6000}, {"IDE", 2400}, {"Browser", 1800}, {"Music", 1800}}},
+        {"by document",
+         {"basic"},
+         march(9),
+         march(9),
+         GroupBy::doc,
+         false,
+         {{"(no document)", 3600},
+          {"report.docx", 3600},
+          {"main.cpp - app", 2400},
+          {"notes.docx", 2400}}},
+        {"by folder of the document's path",
+         {"basic"},
+         march(9),
+         march(9),
+         GroupBy::folder,
+         false,
+         {{"C:/Users/ann/Documents", 6000}, {"(no folder)", 3600}, {"C:/src/app", 2400}}},
+        {"by title",
+         {"basic"},
+         march(10),
+         march(10),
+         GroupBy::title,
+         false,
+         {{"ann@host: ~/src", 1800},
+          {"util.cpp - app - Visual Studio Code", 2400},
+          {"main.cpp - app - Visual Studio Code", 1200},
+          {"Docs - Microsoft Edge", 900}}},
+        {"every state as its own row",
+         {"basic"},
+         march(9),
+         march(9),
+         GroupBy::category,
+         true,
+         {{"Word", 6000},
+          {"IDE", 2400},
+          {"Browser", 1800},
+          {"Music", 1800},
+          {"(idle)", 900},
+          {"(locked)", 300},
+          {"(no window)", 60},
+          {"(unavailable)", 30}}},
+        {"two machines: each one's time counts",
+         {"basic", "other-machine"},
+         march(9),
+         march(9),
+         GroupBy::app,
+         false,
+         {{"Microsoft Word", 6000},
+          {"Microsoft Teams", 5700},
+          {"Visual Studio Code", 2400},
+          {"Microsoft Edge", 1800},
+          {"Spotify", 1800}}},
+        {"an open event the collector already appended counts once",
+         {"appended"},
+         march(10),
+         march(10),
+         GroupBy::app,
+         false,
+         {{"Microsoft Edge", 900}}},
+        {"an empty folder and days without files are no data",
+         {"empty"},
+         march(1),
+         march(31),
+         GroupBy::app,
+         false,
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rows expected = c.rows;
+        // Equal times come by name; the table above lists them as a reader would.
+        std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+            return a.second != b.second ? a.second > b.second : a.first < b.first;
+        });
+        EXPECT_EQ(rowsOf(reportOver(c.folders, c.first, c.last, c.by, c.includeAway).table),
+                  expected);
+    }
+}
+
+TEST(ReportTotals, StatesCoverageAndSkippedLines) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> folders;
+        CivilDate first, last;
+        StateTotals states; // seconds
+        Coverage coverage;  // seconds
+        std::uint64_t skipped;
+        Clock clock = lateClock;
+    };
+    const Case cases[] = {
+        {"each state, the gaps between the events",
+         {"basic"},
+         march(9),
+         march(9),
+         {12'000, 900, 300, 60, 30},
+         {86'400, 12'000, 1200, 60, 30, 73'110, 3},
+         1},
+        {"a range: a gap across midnight is one gap",
+         {"basic"},
+         march(8),
+         march(10),
+         {1800 + 12'000 + 6300, 900, 300, 60, 30},
+         {3 * 86'400, 20'100, 1200, 60, 30, 3 * 86'400 - 21'390, 1 + 3 + 2},
+         2},
+        {"two machines: each moment once, active over away",
+         {"basic", "other-machine"},
+         march(9),
+         march(9),
+         {12'000 + 5700, 900, 300, 60, 30},
+         {86'400, 14'100, 300, 60, 30, 71'910, 4},
+         1},
+        {"the night the clocks spring forward has 23 hours",
+         {"dst"},
+         march(29),
+         march(29),
+         {7200, 0, 0, 0, 0},
+         {82'800, 7200, 0, 0, 0, 75'600, 2},
+         0},
+        {"today counts up to now; tomorrow has no span yet",
+         {"basic"},
+         march(10),
+         march(11),
+         {3600 + 1800 + 900, 0, 0, 0, 0},
+         {10 * 3600, 6300, 0, 0, 0, 36'000 - 6300, 2},
+         1,
+         // 2026-03-10T10:00+01:00
+         Clock{1'773'133'200'000, centralEurope}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Result result = reportOver(c.folders, c.first, c.last, GroupBy::app, false, c.clock);
+        StateTotals seconds{};
+        for (std::size_t s = 0; s < seconds.size(); ++s) {
+            seconds[s] = result.totals.byState[s] / 1000;
+        }
+        EXPECT_EQ(seconds, c.states);
+        const Coverage& got = result.totals.coverage;
+        EXPECT_EQ(got.spanMs / 1000, c.coverage.spanMs);
+        EXPECT_EQ(got.activeMs / 1000, c.coverage.activeMs);
+        EXPECT_EQ(got.awayMs / 1000, c.coverage.awayMs);
+        EXPECT_EQ(got.noWindowMs / 1000, c.coverage.noWindowMs);
+        EXPECT_EQ(got.unavailableMs / 1000, c.coverage.unavailableMs);
+        EXPECT_EQ(got.notRecordedMs / 1000, c.coverage.notRecordedMs);
+        EXPECT_EQ(got.gapsOverAMinute, c.coverage.gapsOverAMinute);
+        EXPECT_EQ(got.activeMs + got.awayMs + got.noWindowMs + got.unavailableMs +
+                      got.notRecordedMs,
+                  got.spanMs);
+        EXPECT_EQ(result.counts.skippedLines, c.skipped);
+    }
+}
+
+TEST(ReportTotals, EventsSplitAtTheirOwnMidnights) {
+    logformat::LogEvent event;
+    // 2026-03-09T23:50+01:00 to 2026-03-11T00:10+01:00, read anywhere.
+    event.start = {1'773'096'600'000, 60};
+    event.end = {1'773'184'200'000, 60};
+    const std::int64_t day9 = logformat::daysFromCivil(march(9));
+    struct Case {
+        std::int64_t first, last;
+        std::vector<std::int64_t> seconds;
+    };
+    const Case cases[] = {
+        {day9, day9 + 2, {600, 86'400, 600}},
+        {day9 + 1, day9 + 1, {86'400}},
+        {day9 + 3, day9 + 9, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::int64_t> seconds;
+        for (const Piece& piece : splitIntoDays(event, c.first, c.last)) {
+            seconds.push_back((piece.toMs - piece.fromMs) / 1000);
+        }
+        EXPECT_EQ(seconds, c.seconds);
+    }
+    event.end = event.start;
+    EXPECT_TRUE(splitIntoDays(event, day9, day9).empty());
+}
