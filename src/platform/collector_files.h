@@ -1,0 +1,22 @@
+// The collector's file writes that must survive a crash or a power cut. Providers:
+// collector_files_linux.cpp, collector_files_win32.cpp.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace platform {
+
+// Appends BYTES to FILE (created when missing) in one write and flushes them to the
+// disk before returning. On failure the file is left as it was: no partial line.
+bool appendDurably(const std::filesystem::path& file, std::string_view bytes);
+
+// Replaces FILE's content by BYTES atomically: a reader, or a restart after a crash,
+// finds the old content or the new, never a mix. The new content is on the disk when
+// this returns true.
+bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes);
+
+// This program's own executable file.
+std::filesystem::path ownExecutablePath();
+
+} // namespace platform

@@ -1,0 +1,98 @@
+#include "platform/collector_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <system_error>
+
+namespace platform {
+namespace {
+
+struct Fd {
+    int fd = -1;
+    explicit Fd(int value) : fd(value) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+};
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t wrote = write(fd, bytes.data(), bytes.size());
+        if (wrote < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(wrote));
+    }
+    return true;
+}
+
+// A new name in a folder is durable once the folder itself is synced.
+bool syncFolderOf(const std::filesystem::path& file) {
+    const std::filesystem::path parent =
+        file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    const Fd folder(open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return folder.fd >= 0 && fsync(folder.fd) == 0;
+}
+
+} // namespace
+
+bool appendDurably(const std::filesystem::path& file, std::string_view bytes) {
+    struct stat before {};
+    const bool existed = stat(file.c_str(), &before) == 0;
+    const Fd out(open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    if (out.fd < 0) {
+        return false;
+    }
+    const off_t size = lseek(out.fd, 0, SEEK_END);
+    if (size < 0) {
+        return false;
+    }
+    if (!writeAll(out.fd, bytes) || fsync(out.fd) != 0) {
+        // A line cut short (disk full) would corrupt the log: it goes, and the whole
+        // line is written again at the next attempt.
+        if (ftruncate(out.fd, size) == 0) {
+            fsync(out.fd);
+        }
+        return false;
+    }
+    return existed || syncFolderOf(file);
+}
+
+bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes) {
+    std::filesystem::path temporary = file;
+    temporary += ".tmp";
+    {
+        const Fd out(open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (out.fd < 0) {
+            return false;
+        }
+        if (!writeAll(out.fd, bytes) || fsync(out.fd) != 0) {
+            unlink(temporary.c_str());
+            return false;
+        }
+    }
+    if (rename(temporary.c_str(), file.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    return syncFolderOf(file);
+}
+
+std::filesystem::path ownExecutablePath() {
+    std::error_code error;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : self;
+}
+
+} // namespace platform
