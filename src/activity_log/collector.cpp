@@ -1,0 +1,151 @@
+#include "activity_log/collector.h"
+
+#include "activity_log/activity.h"
+#include "activity_log/event_builder.h"
+#include "activity_log/log_store.h"
+#include "activity_log/sample_line.h"
+#include "logformat/log_files.h"
+#include "platform/child_process.h"
+#include "platform/collector_files.h"
+#include "platform/collector_session.h"
+#include "platform/input_idle.h"
+#include "platform/system.h"
+
+#include <chrono>
+#include <cmath>
+#include <string>
+
+namespace activity_log {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Milliseconds = std::chrono::milliseconds;
+
+std::int64_t wallNowMs() {
+    return std::chrono::duration_cast<Milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::int64_t monotonicMs(Clock::time_point moment) {
+    return std::chrono::duration_cast<Milliseconds>(moment.time_since_epoch()).count();
+}
+
+Clock::duration secondsToDuration(double seconds) {
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+std::int64_t secondsToMs(double seconds) {
+    return static_cast<std::int64_t>(std::llround(seconds * 1000));
+}
+
+#ifdef _WIN32
+constexpr const char* samplerFileName = "activity-sampler.exe";
+#else
+constexpr const char* samplerFileName = "activity-sampler";
+#endif
+
+std::filesystem::path samplerPath(const Options& options) {
+    if (!options.sampler.empty()) {
+        return options.sampler;
+    }
+    return platform::ownExecutablePath().parent_path() / samplerFileName;
+}
+
+// The sample a run gave, or none: the sampler couldn't start, overstayed, failed, or
+// printed nothing it could have meant.
+std::optional<Sample> sampleOf(const platform::ChildRun& run) {
+    if (!run.started || run.timedOut || run.exitCode != 0) {
+        return std::nullopt;
+    }
+    return readSampleLine(run.out);
+}
+
+} // namespace
+
+int runCollector(const Options& options) {
+    LogStore store;
+    store.toStandardOutput = options.toStandardOutput;
+    store.directory =
+        options.directory.empty() ? logformat::defaultLogDirectory() : options.directory;
+    if (!store.toStandardOutput && store.directory.empty()) {
+        platform::writeStandardError(
+            "activity-log: the system names no data folder for the log; give one with --dir\n");
+        return 2;
+    }
+    platform::watchForStopRequests();
+    recoverLeftover(store);
+
+    ActivityRules rules;
+    rules.idleAfterMs = secondsToMs(options.idleAfterSeconds);
+    rules.keepActive = compilePatterns(options.keepActive);
+    rules.exclude = compilePatterns(options.exclude);
+
+    EventBuilder builder;
+    builder.settings.gapMs =
+        2 * secondsToMs(options.intervalSeconds) + secondsToMs(options.timeoutSeconds);
+    builder.settings.offsetAt = platform::localUtcOffsetMinutes;
+
+    const std::filesystem::path sampler = samplerPath(options);
+    const auto timeout = std::chrono::duration_cast<Milliseconds>(
+        std::chrono::duration<double>(options.timeoutSeconds));
+    const Clock::duration interval = secondsToDuration(options.intervalSeconds);
+    const Clock::time_point started = Clock::now();
+    // No --for: a deadline that never comes.
+    const Clock::time_point deadline = options.forSeconds
+                                           ? started + secondsToDuration(*options.forSeconds)
+                                           : Clock::time_point::max();
+
+    std::uint64_t taken = 0;
+    Clock::time_point next = started;
+    bool stopAsked = false;
+    while (!stopAsked) {
+        // The moment of the sample is when the sampler starts looking.
+        const Clock::time_point tick = Clock::now();
+        const std::int64_t wall = wallNowMs();
+        const platform::ChildRun run = platform::runChild(sampler, timeout);
+        const std::optional<std::int64_t> idle = platform::inputIdleMilliseconds();
+
+        Observation observation;
+        observation.wallMs = wall;
+        observation.monotonicMs = monotonicMs(tick);
+        observation.idleMs = idle;
+        observation.what = describeSample(sampleOf(run), idle, rules);
+        keepEvents(store, observe(builder, observation));
+        saveOpenEvent(store, builder.open);
+
+        ++taken;
+        if (options.samples && taken >= *options.samples) {
+            break;
+        }
+        // Intervals are kept on the monotonic clock; ticks missed while the sampler was
+        // slow (or the machine asleep) are skipped, not caught up.
+        next += interval;
+        const Clock::time_point now = Clock::now();
+        if (next < now) {
+            next = now;
+        }
+        const Clock::time_point until = deadline < next ? deadline : next;
+        stopAsked =
+            platform::waitForStopRequest(std::chrono::ceil<Milliseconds>(until - Clock::now()));
+        if (Clock::now() >= deadline) {
+            break;
+        }
+    }
+    const bool written = keepEvents(store, finish(builder, wallNowMs(), monotonicMs(Clock::now())));
+    if (written) {
+        saveOpenEvent(store, std::nullopt);
+    } else {
+        // The last chance for what the log never took: the lines go to standard error,
+        // for the user to add by hand.
+        platform::writeStandardError("activity-log: " + std::to_string(store.pending.size()) +
+                                     " events could not be written to the log:\n");
+        for (const logformat::LogEvent& event : store.pending) {
+            platform::writeStandardError(logformat::formatLogEvent(event));
+        }
+    }
+    platform::stopCompleted();
+    return written ? 0 : 1;
+}
+
+} // namespace activity_log
