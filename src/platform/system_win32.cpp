@@ -35,8 +35,13 @@ std::int32_t localUtcOffsetMinutes(std::int64_t unixMs) {
     if (GetDynamicTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID) {
         return 0;
     }
+    // The zone's rules for that year (dynamic daylight saving), applied by the plain
+    // conversion: SystemTimeToTzSpecificLocalTimeEx would do both at once, but Wine
+    // doesn't implement it, and the collector's tests run there.
+    TIME_ZONE_INFORMATION rules{};
+    const bool forYear = GetTimeZoneInformationForYear(utc.wYear, &zone, &rules) != 0;
     SYSTEMTIME local{};
-    if (!SystemTimeToTzSpecificLocalTimeEx(&zone, &utc, &local)) {
+    if (!SystemTimeToTzSpecificLocalTime(forYear ? &rules : nullptr, &utc, &local)) {
         return 0;
     }
     return static_cast<std::int32_t>((ticksOf(local) - ticksOf(utc)) / 600'000'000);
