@@ -1,7 +1,8 @@
 #include "platform/collector_session.h"
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string>
 

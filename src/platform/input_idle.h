@@ -1,6 +1,7 @@
 // How long the user has given no keyboard or mouse input. Providers:
-// input_idle_win32.cpp (GetLastInputInfo), input_idle_x11.cpp (the X screen-saver
-// extension), input_idle_none.cpp (a Linux build without it).
+// input_idle_win32.cpp (GetLastInputInfo), input_idle_x11.cpp (the X server's idle
+// counter, else the screen-saver extension), input_idle_none.cpp (a Linux build
+// without them).
 #pragma once
 
 #include <cstdint>
