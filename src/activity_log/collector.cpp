@@ -98,11 +98,15 @@ int runCollector(const Options& options) {
 
     std::uint64_t taken = 0;
     Clock::time_point next = started;
+    Clock::time_point lastTick = started;
+    std::int64_t lastWall = wallNowMs();
     bool stopAsked = false;
     while (!stopAsked) {
         // The moment of the sample is when the sampler starts looking.
         const Clock::time_point tick = Clock::now();
         const std::int64_t wall = wallNowMs();
+        lastTick = tick;
+        lastWall = wall;
         const platform::ChildRun run = platform::runChild(sampler, timeout);
         const std::optional<std::int64_t> idle = platform::inputIdleMilliseconds();
 
@@ -132,7 +136,15 @@ int runCollector(const Options& options) {
             break;
         }
     }
-    const bool written = keepEvents(store, finish(builder, wallNowMs(), monotonicMs(Clock::now())));
+    // A sample still running at the end of --for doesn't make the run longer: the stop
+    // is the deadline, on the wall clock as the last sample saw it.
+    Clock::time_point stopTick = Clock::now();
+    std::int64_t stopWall = wallNowMs();
+    if (stopTick > deadline) {
+        stopTick = deadline;
+        stopWall = lastWall + std::chrono::duration_cast<Milliseconds>(deadline - lastTick).count();
+    }
+    const bool written = keepEvents(store, finish(builder, stopWall, monotonicMs(stopTick)));
     if (written) {
         saveOpenEvent(store, std::nullopt);
     } else {
