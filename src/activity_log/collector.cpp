@@ -61,6 +61,27 @@ std::optional<Sample> sampleOf(const platform::ChildRun& run) {
     return readSampleLine(run.out);
 }
 
+// The idle time, asked of the system only when it can matter: while the last input
+// known plus the time since is short of --idle-after, the user can't be idle yet, and
+// that sum serves (on X11 every question is a connection to the server).
+struct IdleTime {
+    std::optional<std::int64_t> known;
+    Clock::time_point knownAt;
+
+    std::optional<std::int64_t> at(Clock::time_point now, std::int64_t idleAfterMs) {
+        if (known) {
+            const std::int64_t since =
+                std::chrono::duration_cast<Milliseconds>(now - knownAt).count();
+            if (*known + since < idleAfterMs) {
+                return *known + since;
+            }
+        }
+        known = platform::inputIdleMilliseconds();
+        knownAt = now;
+        return known;
+    }
+};
+
 } // namespace
 
 int runCollector(const Options& options) {
@@ -96,6 +117,7 @@ int runCollector(const Options& options) {
                                            ? started + secondsToDuration(*options.forSeconds)
                                            : Clock::time_point::max();
 
+    IdleTime idleTime;
     std::uint64_t taken = 0;
     Clock::time_point next = started;
     Clock::time_point lastTick = started;
@@ -108,7 +130,7 @@ int runCollector(const Options& options) {
         lastTick = tick;
         lastWall = wall;
         const platform::ChildRun run = platform::runChild(sampler, timeout);
-        const std::optional<std::int64_t> idle = platform::inputIdleMilliseconds();
+        const std::optional<std::int64_t> idle = idleTime.at(tick, rules.idleAfterMs);
 
         Observation observation;
         observation.wallMs = wall;

@@ -13,7 +13,7 @@ bool appendDurably(const std::filesystem::path& file, std::string_view bytes);
 
 // Replaces FILE's content by BYTES atomically: a reader, or a restart after a crash,
 // finds the old content or the new, never a mix. The new content is on the disk when
-// this returns true.
+// this returns true; its name may still point at the old content after a power cut.
 bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes);
 
 // This program's own executable file.

@@ -82,11 +82,13 @@ bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes
             return false;
         }
     }
+    // The folder isn't synced: until it is, a power cut leaves the previous content,
+    // which is whole too, and at most one sample older.
     if (rename(temporary.c_str(), file.c_str()) != 0) {
         unlink(temporary.c_str());
         return false;
     }
-    return syncFolderOf(file);
+    return true;
 }
 
 std::filesystem::path ownExecutablePath() {
