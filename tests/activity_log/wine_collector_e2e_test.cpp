@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -202,6 +203,59 @@ TEST(CollectorUnderWine, AnIdleEventLiesBetweenTwoActiveOnes) {
     EXPECT_EQ(events[1].title, planUtf8 + " - Word") << "the idle event names the window";
     EXPECT_GE(logformat::durationMs(events[1]), 1500);
     expectNoHoles(events);
+}
+
+// Logoff: the hidden window answers, and WM_ENDSESSION returns only once the open event
+// is in the log, since the process may be ended right after.
+TEST(CollectorUnderWine, LogoffClosesTheOpenEventBeforeItAnswers) {
+    const std::wstring work = e2e::freshDirectory(L"collector-logoff");
+    const std::wstring log = work + L"\\log";
+    const std::wstring word = e2e::copyWindowHelper(work, L"WINWORD.EXE");
+    e2e::HelperWindow window;
+    ASSERT_TRUE(e2e::showWindow(word, planTitle, work, window));
+    giveInput(window);
+
+    Running collector;
+    startCollector(collector, L"--interval 0.2 --for 30 --dir \"" + log + L"\"");
+    HWND session = nullptr;
+    for (int waited = 0; (session = FindWindowW(L"activity-log session", nullptr)) == nullptr;
+         waited += 50) {
+        ASSERT_LT(waited, 10000) << "no session window";
+        Sleep(50);
+    }
+    Sleep(1500);
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(session, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK,
+                                    5000, &answer));
+    EXPECT_EQ(answer, TRUE) << "the collector doesn't hold up a logoff";
+    const std::int64_t asked = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::system_clock::now().time_since_epoch())
+                                   .count();
+    EXPECT_TRUE(SendMessageTimeoutW(session, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK,
+                                    10000, &answer));
+    const std::vector<LogEvent> events = readLog(log);
+    EXPECT_FALSE(fs::exists(log + L"\\current.json"));
+    expectSoundRun(collector);
+    ASSERT_EQ(statesOf(events), (std::vector{ActivityState::active}));
+    EXPECT_EQ(events[0].title, planUtf8 + " - Word");
+    EXPECT_GE(logformat::durationMs(events[0]), 1000);
+    EXPECT_NEAR(static_cast<double>(events[0].end.unixMs), static_cast<double>(asked), 500.0);
+}
+
+TEST(CollectorUnderWine, HelpAndBadOptionsOnTheStreamsItWasGiven) {
+    const e2e::RunResult help = e2e::runProgram(collectorPath(), L"--help");
+    EXPECT_EQ(help.exitCode, 0u);
+    for (const char* option :
+         {"--interval", "--timeout", "--idle-after", "--keep-active", "--exclude", "--dir",
+          "--output", "--sampler", "--for", "--samples"}) {
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
+    for (const wchar_t* bad : {L"--interval 0", L"--output x", L"--exclude (", L"--bogus"}) {
+        const e2e::RunResult run = e2e::runProgram(collectorPath(), bad);
+        EXPECT_EQ(run.exitCode, 2u);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("activity-log: ", 0), 0u) << run.err;
+    }
 }
 
 } // namespace
