@@ -129,8 +129,9 @@ int runCollector(const Options& options) {
         const std::int64_t wall = wallNowMs();
         lastTick = tick;
         lastWall = wall;
-        const platform::ChildRun run = platform::runChild(sampler, timeout);
+        // Idle time at the same moment: the last input is the sample's time minus it.
         const std::optional<std::int64_t> idle = idleTime.at(tick, rules.idleAfterMs);
+        const platform::ChildRun run = platform::runChild(sampler, timeout);
 
         Observation observation;
         observation.wallMs = wall;
