@@ -94,6 +94,22 @@ int runCollector(const Options& options) {
             "activity-log: the system names no data folder for the log; give one with --dir\n");
         return 2;
     }
+    // Two collectors on one folder would write every span twice and fight over
+    // current.json (started both from the Startup folder and by a task, say).
+    platform::FolderLock lock;
+    if (!store.toStandardOutput) {
+        std::error_code error;
+        std::filesystem::create_directories(store.directory, error);
+        platform::FolderLockResult locked = platform::lockFolder(store.directory);
+        if (locked.busy) {
+            platform::writeStandardError("activity-log: another activity-log is writing to " +
+                                         utf8FromPath(store.directory) + "\n");
+            return 2;
+        }
+        // A folder that can't be locked can't be written either: the events wait in
+        // memory until it can.
+        lock = std::move(locked.lock);
+    }
     platform::watchForStopRequests();
     recoverLeftover(store);
 

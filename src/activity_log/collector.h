@@ -6,7 +6,9 @@
 
 namespace activity_log {
 
-// The exit status: 0 after a stop, 2 when the log has nowhere to go.
+// The exit status: 0 after a stop; 1 when events could not be written by then (they
+// go to standard error); 2 when the log has nowhere to go, or another collector
+// writes to its folder.
 int runCollector(const Options& options);
 
 } // namespace activity_log

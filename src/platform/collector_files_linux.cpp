@@ -1,6 +1,7 @@
 #include "platform/collector_files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,6 +90,27 @@ bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes
         return false;
     }
     return true;
+}
+
+// The handle is the descriptor plus one, so that descriptor 0 isn't "none".
+void releaseFolderLock(RawHandle lock) {
+    close(static_cast<int>(lock - 1));
+}
+
+FolderLockResult lockFolder(const std::filesystem::path& folder) {
+    FolderLockResult result;
+    const std::filesystem::path file = folder / "activity-log.lock";
+    const int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return result;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        result.busy = errno == EWOULDBLOCK;
+        close(fd);
+        return result;
+    }
+    result.lock = FolderLock(static_cast<RawHandle>(fd) + 1);
+    return result;
 }
 
 std::filesystem::path ownExecutablePath() {

@@ -77,6 +77,24 @@ bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes
     return true;
 }
 
+void releaseFolderLock(RawHandle lock) {
+    CloseHandle(reinterpret_cast<HANDLE>(lock));
+}
+
+FolderLockResult lockFolder(const std::filesystem::path& folder) {
+    FolderLockResult result;
+    const std::filesystem::path file = folder / L"activity-log.lock";
+    // No sharing: while one collector has it open, nobody else opens it.
+    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        result.busy = GetLastError() == ERROR_SHARING_VIOLATION;
+        return result;
+    }
+    result.lock = FolderLock(reinterpret_cast<RawHandle>(handle));
+    return result;
+}
+
 std::filesystem::path ownExecutablePath() {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {

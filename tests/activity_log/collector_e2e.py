@@ -281,6 +281,17 @@ def crash(work):
         check(events[0]["seconds"] >= 1.0, f"the killed run's event: {events[0]['seconds']} s")
     check(not os.path.exists(os.path.join(log, "current.json")), "current.json gone at a stop")
 
+    # One collector per folder: a second one is refused, the first goes on.
+    log = os.path.join(work, "twice")
+    first = collector(log, "--interval", "0.2", "--for", "2", sampler=sampler)
+    time.sleep(0.5)
+    code, _, err = finish(collector(log, "--interval", "0.2", "--for", "1", sampler=sampler))
+    check(code == 2 and "another activity-log" in err, f"second collector: {code}, {err!r}")
+    code, _, err = finish(first)
+    check(code == 0 and err == "", f"first collector: status {code}, stderr {err!r}")
+    events = read_log(log)
+    check(len(events) == 1 and events[0]["seconds"] >= 1.9, f"one collector's events: {events}")
+
     # Stopped for a few seconds: no event covers that time.
     log = os.path.join(work, "stopped")
     run = collector(log, "--interval", "0.2", "--timeout", "0.5", "--for", "4.5",
