@@ -255,6 +255,26 @@ def faults(work):
         check(states(events) == [state], f"{what}: {states(events)}, not [{state}]")
         if events:
             check(events[0]["seconds"] >= 1.0, f"{what}: {events[0]['seconds']} s")
+    # --output -: the same lines on standard output, as they close, and no files.
+    changing = stand_in(work, "changing", f"""n=$(cat {work}/n 2>/dev/null || echo 0)
+n=$((n + 1)); echo $n > {work}/n
+{printing(sample_line("tab NUMBER")).replace("NUMBER", "'$n'")}""")
+    folder = os.path.join(work, "stdout-cwd")
+    os.mkdir(folder)
+    run = subprocess.Popen([ARGS.collector, "--output", "-", "--interval", "0.1", "--for", "1",
+                            "--sampler", changing], cwd=folder, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE)
+    code, out, err = finish(run)
+    lines = out.split("\n")
+    check(code == 0 and err == "" and lines[-1] == "", f"--output -: {code}, {err!r}")
+    events = [json.loads(line) for line in lines[:-1]]
+    jq = subprocess.run(["jq", "-c", "."], input=out.encode(), capture_output=True)
+    check(jq.returncode == 0 and jq.stdout.count(b"\n") == len(events), "jq reads --output -")
+    check(len(events) >= 5 and [e["title"] for e in events] ==
+          [f"tab {n}" for n in range(1, len(events) + 1)], f"--output -: {events}")
+    check_contiguous(events, "--output -")
+    check(os.listdir(folder) == [], "--output - writes no files")
+
     # The hanging stand-in's own child went with it.
     left = [p for p in os.listdir("/proc") if p.isdigit() and
             b"30.5" in open(f"/proc/{p}/cmdline", "rb").read()] if os.path.isdir("/proc") else []
@@ -385,6 +405,7 @@ def main():
     parser.add_argument("--test-window")
     parser.add_argument("--xvfb")
     ARGS = parser.parse_args()
+    ARGS.collector = os.path.abspath(ARGS.collector)
     work = tempfile.mkdtemp(prefix="activity-log-e2e-")
     os.environ.pop("DISPLAY", None)
     # The collector runs the sampler next to it unless told: the real one.
