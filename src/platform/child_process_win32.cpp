@@ -44,7 +44,7 @@ bool drain(HANDLE pipe, std::string& into) {
         }
         char chunk[8192];
         DWORD got = 0;
-        const DWORD want = available < sizeof chunk ? available : sizeof chunk;
+        const DWORD want = available < DWORD{sizeof chunk} ? available : DWORD{sizeof chunk};
         if (!ReadFile(pipe, chunk, want, &got, nullptr)) {
             return false;
         }
