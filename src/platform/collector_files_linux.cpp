@@ -48,6 +48,7 @@ bool syncFolderOf(const std::filesystem::path& file) {
 
 } // namespace
 
+// fdatasync: the bytes and the file's size reach the disk, its times needn't.
 bool appendDurably(const std::filesystem::path& file, std::string_view bytes) {
     struct stat before {};
     const bool existed = stat(file.c_str(), &before) == 0;
@@ -59,11 +60,11 @@ bool appendDurably(const std::filesystem::path& file, std::string_view bytes) {
     if (size < 0) {
         return false;
     }
-    if (!writeAll(out.fd, bytes) || fsync(out.fd) != 0) {
+    if (!writeAll(out.fd, bytes) || fdatasync(out.fd) != 0) {
         // A line cut short (disk full) would corrupt the log: it goes, and the whole
         // line is written again at the next attempt.
         if (ftruncate(out.fd, size) == 0) {
-            fsync(out.fd);
+            fdatasync(out.fd);
         }
         return false;
     }
@@ -78,7 +79,7 @@ bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes
         if (out.fd < 0) {
             return false;
         }
-        if (!writeAll(out.fd, bytes) || fsync(out.fd) != 0) {
+        if (!writeAll(out.fd, bytes) || fdatasync(out.fd) != 0) {
             unlink(temporary.c_str());
             return false;
         }
