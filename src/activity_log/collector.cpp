@@ -39,17 +39,12 @@ std::int64_t secondsToMs(double seconds) {
     return static_cast<std::int64_t>(std::llround(seconds * 1000));
 }
 
-#ifdef _WIN32
-constexpr const char* samplerFileName = "activity-sampler.exe";
-#else
-constexpr const char* samplerFileName = "activity-sampler";
-#endif
-
 std::filesystem::path samplerPath(const Options& options) {
     if (!options.sampler.empty()) {
         return options.sampler;
     }
-    return platform::ownExecutablePath().parent_path() / samplerFileName;
+    return platform::ownExecutablePath().parent_path() /
+           platform::executableFileName("activity-sampler");
 }
 
 // The sample a run gave, or none: the sampler couldn't start, overstayed, failed, or

@@ -32,4 +32,8 @@ FolderLockResult lockFolder(const std::filesystem::path& folder);
 // This program's own executable file.
 std::filesystem::path ownExecutablePath();
 
+// The file name of the program called STEM on this system ("activity-sampler.exe" on
+// Windows).
+std::filesystem::path executableFileName(const char* stem);
+
 } // namespace platform

@@ -120,4 +120,8 @@ std::filesystem::path ownExecutablePath() {
     return error ? std::filesystem::path() : self;
 }
 
+std::filesystem::path executableFileName(const char* stem) {
+    return stem;
+}
+
 } // namespace platform

@@ -114,4 +114,8 @@ std::filesystem::path ownExecutablePath() {
     }
 }
 
+std::filesystem::path executableFileName(const char* stem) {
+    return std::filesystem::path(stem) += L".exe";
+}
+
 } // namespace platform
