@@ -142,7 +142,11 @@ int runCollector(const Options& options) {
         lastWall = wall;
         // Idle time at the same moment: the last input is the sample's time minus it.
         const std::optional<std::int64_t> idle = idleTime.at(tick, rules.idleAfterMs);
-        const platform::ChildRun run = platform::runChild(sampler, timeout);
+        const platform::ChildRun run = platform::runChild(
+            sampler, timeout, [] { return platform::waitForStopRequest(Milliseconds(0)); });
+        if (run.abandoned) {
+            break; // stopping: the open event ends now, without this sample
+        }
 
         Observation observation;
         observation.wallMs = wall;

@@ -83,7 +83,8 @@ int exitCodeOf(int status) {
 
 } // namespace
 
-ChildRun runChild(const std::filesystem::path& program, std::chrono::milliseconds timeout) {
+ChildRun runChild(const std::filesystem::path& program, std::chrono::milliseconds timeout,
+                  const std::function<bool()>& abandon) {
     ChildRun run;
     Fd outRead, outWrite, errRead, errWrite;
     if (!makePipe(outRead, outWrite) || !makePipe(errRead, errWrite)) {
@@ -128,6 +129,11 @@ ChildRun runChild(const std::filesystem::path& program, std::chrono::millisecond
         const auto now = Clock::now();
         if (now >= deadline || (exited && now - exitedAt >= exitGrace)) {
             run.timedOut = !exited;
+            killGroup = true;
+            break;
+        }
+        if (abandon()) {
+            run.abandoned = true;
             killGroup = true;
             break;
         }

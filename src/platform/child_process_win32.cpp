@@ -60,7 +60,8 @@ std::wstring quoted(const std::wstring& path) {
 
 } // namespace
 
-ChildRun runChild(const std::filesystem::path& program, std::chrono::milliseconds timeout) {
+ChildRun runChild(const std::filesystem::path& program, std::chrono::milliseconds timeout,
+                  const std::function<bool()>& abandon) {
     ChildRun run;
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     Handle outRead, outWrite, errRead, errWrite;
@@ -106,6 +107,10 @@ ChildRun runChild(const std::filesystem::path& program, std::chrono::millisecond
         if (exited && now - exitedAt >= exitGrace) {
             break;
         }
+        if (!exited && abandon()) {
+            run.abandoned = true;
+            break;
+        }
         if (!exited && WaitForSingleObject(process.handle, pollMs) == WAIT_OBJECT_0) {
             exited = true;
             exitedAt = Clock::now();
@@ -119,7 +124,7 @@ ChildRun runChild(const std::filesystem::path& program, std::chrono::millisecond
             errOpen = drain(errRead.handle, run.err);
         }
     }
-    if (run.timedOut) {
+    if (run.timedOut || run.abandoned) {
         TerminateProcess(process.handle, 1);
         WaitForSingleObject(process.handle, 5000);
         return run;

@@ -276,8 +276,18 @@ n=$((n + 1)); echo $n > {work}/n
     check(os.listdir(folder) == [], "--output - writes no files")
 
     # The hanging stand-in's own child went with it.
-    left = [p for p in os.listdir("/proc") if p.isdigit() and
-            b"30.5" in open(f"/proc/{p}/cmdline", "rb").read()] if os.path.isdir("/proc") else []
+    check_no_process("30.5")
+
+
+def check_no_process(marker):
+    """No process left whose command line holds MARKER (a stand-in's sleep)."""
+    left = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if marker.encode() in open(f"/proc/{pid}/cmdline", "rb").read():
+                left.append(pid)
+        except OSError:
+            pass
     check(not left, f"the hung sampler's processes live on: {left}")
 
 
@@ -329,6 +339,26 @@ def crash(work):
     for event in events:
         check(ms(event["end"]) <= stopped + 20 or ms(event["start"]) >= resumed - 20,
               f"{event['start']} to {event['end']} covers the stopped time")
+
+    # A stop while the sampler hangs doesn't wait for --timeout: the sampler goes at once.
+    counter = os.path.join(work, "calls")
+    stalls = stand_in(work, "stalls", f"""n=$(cat {counter} 2>/dev/null || echo 0)
+n=$((n + 1)); echo $n > {counter}
+[ $n -le 2 ] || sleep 30.7
+{printing(FIXED)}""")
+    log = os.path.join(work, "stalled")
+    run = collector(log, "--interval", "0.2", "--timeout", "10", sampler=stalls)
+    time.sleep(1.5)
+    run.send_signal(signal.SIGTERM)
+    sent = time.time() * 1000
+    code, _, err = finish(run)
+    took = time.time() * 1000 - sent
+    check(code == 0 and err == "" and took < 1000, f"stop during a sampler run: {code}, "
+          f"{took:.0f} ms, {err!r}")
+    events = read_log(log)
+    check(states(events) == ["active"] and abs(ms(events[0]["end"]) - sent) < 150,
+          f"stop during a sampler run: {events}")
+    check_no_process("30.7")
 
     # SIGTERM and SIGINT close the open event and exit 0.
     for sig in (signal.SIGTERM, signal.SIGINT):
