@@ -85,7 +85,7 @@ int runCollector(const Options& options) {
     store.directory =
         options.directory.empty() ? logformat::defaultLogDirectory() : options.directory;
     if (!store.toStandardOutput && store.directory.empty()) {
-        platform::writeStandardError(
+        platform::writeCollectorError(
             "activity-log: the system names no data folder for the log; give one with --dir\n");
         return 2;
     }
@@ -97,8 +97,8 @@ int runCollector(const Options& options) {
         std::filesystem::create_directories(store.directory, error);
         platform::FolderLockResult locked = platform::lockFolder(store.directory);
         if (locked.busy) {
-            platform::writeStandardError("activity-log: another activity-log is writing to " +
-                                         utf8FromPath(store.directory) + "\n");
+            platform::writeCollectorError("activity-log: another activity-log is writing to " +
+                                          utf8FromPath(store.directory) + "\n");
             return 2;
         }
         // A folder that can't be locked can't be written either: the events wait in
@@ -188,10 +188,10 @@ int runCollector(const Options& options) {
     } else {
         // The last chance for what the log never took: the lines go to standard error,
         // for the user to add by hand.
-        platform::writeStandardError("activity-log: " + std::to_string(store.pending.size()) +
-                                     " events could not be written to the log:\n");
+        platform::writeCollectorError("activity-log: " + std::to_string(store.pending.size()) +
+                                      " events could not be written to the log:\n");
         for (const logformat::LogEvent& event : store.pending) {
-            platform::writeStandardError(logformat::formatLogEvent(event));
+            platform::writeCollectorError(logformat::formatLogEvent(event));
         }
     }
     platform::stopCompleted();

@@ -23,7 +23,7 @@ std::filesystem::path dayFile(const LogStore& store, const logformat::LogEvent& 
 bool writeEvent(const LogStore& store, const logformat::LogEvent& event) {
     const std::string line = logformat::formatLogEvent(event);
     if (store.toStandardOutput) {
-        return platform::writeStandardOutput(line);
+        return platform::writeCollectorOutput(line);
     }
     std::error_code error;
     std::filesystem::create_directories(store.directory, error);
@@ -61,11 +61,11 @@ void sayFailing(LogStore& store, bool nowFailing) {
     const std::string where =
         store.toStandardOutput ? "standard output" : utf8FromPath(store.directory);
     if (nowFailing) {
-        platform::writeStandardError("activity-log: can't write the log to " + where +
-                                     "; keeping the events in memory and trying again at "
-                                     "every sample\n");
+        platform::writeCollectorError("activity-log: can't write the log to " + where +
+                                      "; keeping the events in memory and trying again at "
+                                      "every sample\n");
     } else {
-        platform::writeStandardError("activity-log: the log is written to " + where + " again\n");
+        platform::writeCollectorError("activity-log: the log is written to " + where + " again\n");
     }
 }
 

@@ -6,13 +6,13 @@
 
 int main(int argc, char** argv) {
     const activity_log::ParsedOptions parsed =
-        activity_log::parseOptions(platform::commandLineArguments(argc, argv));
+        activity_log::parseOptions(platform::collectorArguments(argc, argv));
     if (!parsed.options) {
         if (!parsed.out.empty()) {
-            platform::writeStandardOutput(parsed.out);
+            platform::writeCollectorOutput(parsed.out);
         }
         if (!parsed.err.empty()) {
-            platform::writeStandardError(parsed.err);
+            platform::writeCollectorError(parsed.err);
         }
         return parsed.exitCode;
     }

@@ -13,7 +13,7 @@ namespace platform {
 
 // The program's arguments after its name, in UTF-8 (on Windows from the wide command
 // line, whatever the code page).
-std::vector<std::string> commandLineArguments(int argc, char** argv);
+std::vector<std::string> collectorArguments(int argc, char** argv);
 
 // Starts listening for stop requests. Called once, before the first sample.
 void watchForStopRequests();
@@ -26,9 +26,11 @@ bool waitForStopRequest(std::chrono::milliseconds duration);
 // for it may go on.
 void stopCompleted();
 
-// Standard output and error, byte for byte (UTF-8). Output reports whether every byte
+// Standard output and error, byte for byte (UTF-8); on a Windows console as UTF-16.
+// Without handles of its own (no console window) the program writes to the console
+// of whatever started it, when there is one. Output reports whether every byte
 // was written.
-bool writeStandardOutput(std::string_view bytes);
-void writeStandardError(std::string_view bytes);
+bool writeCollectorOutput(std::string_view bytes);
+void writeCollectorError(std::string_view bytes);
 
 } // namespace platform

@@ -40,7 +40,7 @@ bool writeAll(int fd, std::string_view bytes) {
 
 } // namespace
 
-std::vector<std::string> commandLineArguments(int argc, char** argv) {
+std::vector<std::string> collectorArguments(int argc, char** argv) {
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
@@ -73,11 +73,11 @@ bool waitForStopRequest(std::chrono::milliseconds duration) {
 
 void stopCompleted() {}
 
-bool writeStandardOutput(std::string_view bytes) {
+bool writeCollectorOutput(std::string_view bytes) {
     return writeAll(1, bytes);
 }
 
-void writeStandardError(std::string_view bytes) {
+void writeCollectorError(std::string_view bytes) {
     writeAll(2, bytes);
 }
 

@@ -144,7 +144,7 @@ bool write(Stream& stream, std::string_view bytes) {
 
 } // namespace
 
-std::vector<std::string> commandLineArguments(int, char**) {
+std::vector<std::string> collectorArguments(int, char**) {
     std::vector<std::string> arguments;
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -183,11 +183,11 @@ void stopCompleted() {
     SetEvent(doneEvent);
 }
 
-bool writeStandardOutput(std::string_view bytes) {
+bool writeCollectorOutput(std::string_view bytes) {
     return write(output, bytes);
 }
 
-void writeStandardError(std::string_view bytes) {
+void writeCollectorError(std::string_view bytes) {
     write(error, bytes);
 }
 
