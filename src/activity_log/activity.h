@@ -1,0 +1,33 @@
+// What one sample says the user is doing: a state and the window's fields, before any
+// time is attached. The user's rules apply here: idle, --keep-active, --exclude.
+#pragma once
+
+#include "activity_log/sample_line.h"
+#include "logformat/log_event.h"
+
+#include <cstdint>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace activity_log {
+
+struct ActivityRules {
+    std::int64_t idleAfterMs = 180'000;
+    std::vector<std::regex> keepActive; // on app
+    std::vector<std::regex> exclude;    // on app and title
+};
+
+// Compiles the patterns (already checked by the options) with ECMAScript grammar.
+std::vector<std::regex> compilePatterns(const std::vector<std::string>& patterns);
+
+// The title an excluded sample is recorded with.
+inline constexpr const char* excludedTitle = "excluded";
+
+// The event fields (start and end left at zero) for SAMPLE, or for a sampler run that
+// gave none (unavailable). IDLE_MS is the time since the last input, when known.
+logformat::LogEvent describeSample(const std::optional<Sample>& sample,
+                                   std::optional<std::int64_t> idleMs, const ActivityRules& rules);
+
+} // namespace activity_log

@@ -1,0 +1,201 @@
+#include "activity_log/collector.h"
+
+#include "activity_log/activity.h"
+#include "activity_log/event_builder.h"
+#include "activity_log/log_store.h"
+#include "activity_log/sample_line.h"
+#include "logformat/log_files.h"
+#include "platform/child_process.h"
+#include "platform/collector_files.h"
+#include "platform/collector_session.h"
+#include "platform/input_idle.h"
+#include "platform/system.h"
+
+#include <chrono>
+#include <cmath>
+#include <string>
+
+namespace activity_log {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Milliseconds = std::chrono::milliseconds;
+
+std::int64_t wallNowMs() {
+    return std::chrono::duration_cast<Milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::int64_t monotonicMs(Clock::time_point moment) {
+    return std::chrono::duration_cast<Milliseconds>(moment.time_since_epoch()).count();
+}
+
+Clock::duration secondsToDuration(double seconds) {
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+std::int64_t secondsToMs(double seconds) {
+    return static_cast<std::int64_t>(std::llround(seconds * 1000));
+}
+
+std::filesystem::path samplerPath(const Options& options) {
+    if (!options.sampler.empty()) {
+        return options.sampler;
+    }
+    return platform::ownExecutablePath().parent_path() /
+           platform::executableFileName("activity-sampler");
+}
+
+// The sample a run gave, or none: the sampler couldn't start, overstayed, failed, or
+// printed nothing it could have meant.
+std::optional<Sample> sampleOf(const platform::ChildRun& run) {
+    if (!run.started || run.timedOut || run.exitCode != 0) {
+        return std::nullopt;
+    }
+    return readSampleLine(run.out);
+}
+
+// The idle time, asked of the system only when it can matter: while the last input
+// known plus the time since is short of --idle-after, the user can't be idle yet, and
+// that sum serves (on X11 every question is a connection to the server).
+struct IdleTime {
+    std::optional<std::int64_t> known;
+    Clock::time_point knownAt;
+
+    std::optional<std::int64_t> at(Clock::time_point now, std::int64_t idleAfterMs) {
+        if (known) {
+            const std::int64_t since =
+                std::chrono::duration_cast<Milliseconds>(now - knownAt).count();
+            if (*known + since < idleAfterMs) {
+                return *known + since;
+            }
+        }
+        known = platform::inputIdleMilliseconds();
+        knownAt = now;
+        return known;
+    }
+};
+
+} // namespace
+
+int runCollector(const Options& options) {
+    LogStore store;
+    store.toStandardOutput = options.toStandardOutput;
+    store.directory =
+        options.directory.empty() ? logformat::defaultLogDirectory() : options.directory;
+    if (!store.toStandardOutput && store.directory.empty()) {
+        platform::writeCollectorError(
+            "activity-log: the system names no data folder for the log; give one with --dir\n");
+        return 2;
+    }
+    // Two collectors on one folder would write every span twice and fight over
+    // current.json (started both from the Startup folder and by a task, say).
+    platform::FolderLock lock;
+    if (!store.toStandardOutput) {
+        std::error_code error;
+        std::filesystem::create_directories(store.directory, error);
+        platform::FolderLockResult locked = platform::lockFolder(store.directory);
+        if (locked.busy) {
+            platform::writeCollectorError("activity-log: another activity-log is writing to " +
+                                          utf8FromPath(store.directory) + "\n");
+            return 2;
+        }
+        // A folder that can't be locked can't be written either: the events wait in
+        // memory until it can.
+        lock = std::move(locked.lock);
+    }
+    platform::watchForStopRequests();
+    recoverLeftover(store);
+
+    ActivityRules rules;
+    rules.idleAfterMs = secondsToMs(options.idleAfterSeconds);
+    rules.keepActive = compilePatterns(options.keepActive);
+    rules.exclude = compilePatterns(options.exclude);
+
+    EventBuilder builder;
+    builder.settings.gapMs =
+        2 * secondsToMs(options.intervalSeconds) + secondsToMs(options.timeoutSeconds);
+    builder.settings.offsetAt = platform::localUtcOffsetMinutes;
+
+    const std::filesystem::path sampler = samplerPath(options);
+    const auto timeout = std::chrono::duration_cast<Milliseconds>(
+        std::chrono::duration<double>(options.timeoutSeconds));
+    const Clock::duration interval = secondsToDuration(options.intervalSeconds);
+    const Clock::time_point started = Clock::now();
+    // No --for: a deadline that never comes.
+    const Clock::time_point deadline = options.forSeconds
+                                           ? started + secondsToDuration(*options.forSeconds)
+                                           : Clock::time_point::max();
+
+    IdleTime idleTime;
+    std::uint64_t taken = 0;
+    Clock::time_point next = started;
+    Clock::time_point lastTick = started;
+    std::int64_t lastWall = wallNowMs();
+    bool stopAsked = false;
+    while (!stopAsked) {
+        // The moment of the sample is when the sampler starts looking.
+        const Clock::time_point tick = Clock::now();
+        const std::int64_t wall = wallNowMs();
+        lastTick = tick;
+        lastWall = wall;
+        // Idle time at the same moment: the last input is the sample's time minus it.
+        const std::optional<std::int64_t> idle = idleTime.at(tick, rules.idleAfterMs);
+        const platform::ChildRun run = platform::runChild(
+            sampler, timeout, [] { return platform::waitForStopRequest(Milliseconds(0)); });
+        if (run.abandoned) {
+            break; // stopping: the open event ends now, without this sample
+        }
+
+        Observation observation;
+        observation.wallMs = wall;
+        observation.monotonicMs = monotonicMs(tick);
+        observation.idleMs = idle;
+        observation.what = describeSample(sampleOf(run), idle, rules);
+        keepEvents(store, observe(builder, observation));
+        saveOpenEvent(store, builder.open);
+
+        ++taken;
+        if (options.samples && taken >= *options.samples) {
+            break;
+        }
+        // Intervals are kept on the monotonic clock; ticks missed while the sampler was
+        // slow (or the machine asleep) are skipped, not caught up.
+        next += interval;
+        const Clock::time_point now = Clock::now();
+        if (next < now) {
+            next = now;
+        }
+        const Clock::time_point until = deadline < next ? deadline : next;
+        stopAsked =
+            platform::waitForStopRequest(std::chrono::ceil<Milliseconds>(until - Clock::now()));
+        if (Clock::now() >= deadline) {
+            break;
+        }
+    }
+    // A sample still running at the end of --for doesn't make the run longer: the stop
+    // is the deadline, on the wall clock as the last sample saw it.
+    Clock::time_point stopTick = Clock::now();
+    std::int64_t stopWall = wallNowMs();
+    if (stopTick > deadline) {
+        stopTick = deadline;
+        stopWall = lastWall + std::chrono::duration_cast<Milliseconds>(deadline - lastTick).count();
+    }
+    const bool written = keepEvents(store, finish(builder, stopWall, monotonicMs(stopTick)));
+    if (written) {
+        saveOpenEvent(store, std::nullopt);
+    } else {
+        // The last chance for what the log never took: the lines go to standard error,
+        // for the user to add by hand.
+        platform::writeCollectorError("activity-log: " + std::to_string(store.pending.size()) +
+                                      " events could not be written to the log:\n");
+        for (const logformat::LogEvent& event : store.pending) {
+            platform::writeCollectorError(logformat::formatLogEvent(event));
+        }
+    }
+    platform::stopCompleted();
+    return written ? 0 : 1;
+}
+
+} // namespace activity_log

@@ -1,0 +1,14 @@
+// The sampling loop: runs the sampler at every interval, turns what it says into
+// events and keeps them, until a stop request, --for or --samples ends it.
+#pragma once
+
+#include "activity_log/options.h"
+
+namespace activity_log {
+
+// The exit status: 0 after a stop; 1 when events could not be written by then (they
+// go to standard error); 2 when the log has nowhere to go, or another collector
+// writes to its folder.
+int runCollector(const Options& options);
+
+} // namespace activity_log

@@ -1,0 +1,134 @@
+#include "activity_log/options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <regex>
+#include <sstream>
+
+namespace activity_log {
+namespace {
+
+// Each pattern compiles now, so that a mistake shows at the start, not at a sample.
+std::string badPattern(const std::vector<std::string>& patterns, const char* option) {
+    for (const std::string& pattern : patterns) {
+        try {
+            std::regex compiled(pattern, std::regex::ECMAScript);
+        } catch (const std::regex_error& error) {
+            return std::string(option) + ": not a valid regular expression: " + pattern + " (" +
+                   error.what() + ")";
+        }
+    }
+    return {};
+}
+
+// CLI11's own range check names the whole range of a double in its message.
+const CLI::Validator positive(
+    [](const std::string& text) {
+        double value = 0;
+        if (!CLI::detail::lexical_cast(text, value) || !(value > 0) || value > 1e9) {
+            return std::string("must be a positive number");
+        }
+        return std::string();
+    },
+    "POSITIVE");
+
+} // namespace
+
+std::filesystem::path pathFromUtf8(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
+    Options options;
+    std::string directory, output, sampler;
+    double forSeconds = 0;
+    std::uint64_t samples = 0;
+
+    CLI::App app("Runs activity-sampler every few seconds and keeps a log of activity spans: "
+                 "one JSON line per event, one file per local day.",
+                 "activity-log");
+    app.add_option("--interval", options.intervalSeconds,
+                   "Seconds between samples (fractions allowed)")
+        ->capture_default_str()
+        ->check(positive);
+    app.add_option("--timeout", options.timeoutSeconds,
+                   "Seconds a sampler run may take before it is killed")
+        ->capture_default_str()
+        ->check(positive);
+    app.add_option("--idle-after", options.idleAfterSeconds,
+                   "Seconds without keyboard or mouse input after which the user is idle")
+        ->capture_default_str()
+        ->check(positive);
+    app.add_option("--keep-active", options.keepActive,
+                   "Applications (pattern on app) that stay active without input; repeatable")
+        ->type_name("REGEX")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option("--exclude", options.exclude,
+                   "Record matching samples (pattern on app or title) without their text; "
+                   "repeatable")
+        ->type_name("REGEX")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option("--dir", directory,
+                   "Log folder (default: the user's data folder, "
+                   "activity-sampler/log)")
+        ->type_name("DIR");
+    app.add_option("--output", output, "'-' writes the events to standard output instead")
+        ->type_name("-")
+        ->check(CLI::IsMember({"-"}));
+    app.add_option("--sampler", sampler,
+                   "The sampler to run (default: the one next to this "
+                   "program)")
+        ->type_name("PATH");
+    app.add_option("--for", forSeconds, "Stop after this many seconds")
+        ->type_name("SECONDS")
+        ->check(positive);
+    app.add_option("--samples", samples, "Stop after this many samples")
+        ->type_name("N")
+        ->check(positive);
+
+    ParsedOptions parsed;
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        parsed.out = app.help();
+        return parsed;
+    } catch (const CLI::ParseError& error) {
+        parsed.exitCode = 2;
+        parsed.err =
+            std::string("activity-log: ") + error.what() + "\nRun with --help for the options.\n";
+        return parsed;
+    }
+    for (const auto& [patterns, name] : {std::pair{&options.keepActive, "--keep-active"},
+                                         std::pair{&options.exclude, "--exclude"}}) {
+        const std::string bad = badPattern(*patterns, name);
+        if (!bad.empty()) {
+            parsed.exitCode = 2;
+            parsed.err = "activity-log: " + bad + "\n";
+            return parsed;
+        }
+    }
+    if (!output.empty() && !directory.empty()) {
+        parsed.exitCode = 2;
+        parsed.err = "activity-log: --output - and --dir exclude each other\n";
+        return parsed;
+    }
+    options.directory = pathFromUtf8(directory);
+    options.toStandardOutput = !output.empty();
+    options.sampler = pathFromUtf8(sampler);
+    if (app.count("--for") > 0) {
+        options.forSeconds = forSeconds;
+    }
+    if (app.count("--samples") > 0) {
+        options.samples = samples;
+    }
+    parsed.options = std::move(options);
+    return parsed;
+}
+
+} // namespace activity_log

@@ -1,0 +1,39 @@
+// The collector's command line.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace activity_log {
+
+struct Options {
+    double intervalSeconds = 5;
+    double timeoutSeconds = 5;
+    double idleAfterSeconds = 180;
+    std::vector<std::string> keepActive; // ECMAScript patterns, matched against app
+    std::vector<std::string> exclude;    // against app and title
+    std::filesystem::path directory;     // empty: the user's default log folder
+    bool toStandardOutput = false;       // --output -
+    std::filesystem::path sampler;       // empty: the sampler next to this program
+    std::optional<double> forSeconds;
+    std::optional<std::uint64_t> samples;
+};
+
+struct ParsedOptions {
+    std::optional<Options> options; // none: exit with exitCode after printing the text
+    int exitCode = 0;
+    std::string out; // --help
+    std::string err; // what was wrong
+};
+
+// ARGUMENTS are the program's arguments after its name, in UTF-8.
+ParsedOptions parseOptions(const std::vector<std::string>& arguments);
+
+// A path from UTF-8 text, on every platform.
+std::filesystem::path pathFromUtf8(const std::string& text);
+std::string utf8FromPath(const std::filesystem::path& path);
+
+} // namespace activity_log

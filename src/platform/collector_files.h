@@ -1,0 +1,39 @@
+// The collector's file writes that must survive a crash or a power cut. Providers:
+// collector_files_linux.cpp, collector_files_win32.cpp.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <filesystem>
+#include <string_view>
+
+namespace platform {
+
+// Appends BYTES to FILE (created when missing) in one write and flushes them to the
+// disk before returning. On failure the file is left as it was: no partial line.
+bool appendDurably(const std::filesystem::path& file, std::string_view bytes);
+
+// Replaces FILE's content by BYTES atomically: a reader, or a restart after a crash,
+// finds the old content or the new, never a mix. The new content is on the disk when
+// this returns true; its name may still point at the old content after a power cut.
+bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes);
+
+// A folder held by one collector at a time, through a lock file in it; released when
+// the owner goes (also when the process dies).
+void releaseFolderLock(RawHandle lock);
+using FolderLock = Owned<releaseFolderLock>;
+
+struct FolderLockResult {
+    FolderLock lock;   // empty when not held
+    bool busy = false; // another process holds it
+};
+FolderLockResult lockFolder(const std::filesystem::path& folder);
+
+// This program's own executable file.
+std::filesystem::path ownExecutablePath();
+
+// The file name of the program called STEM on this system ("activity-sampler.exe" on
+// Windows).
+std::filesystem::path executableFileName(const char* stem);
+
+} // namespace platform

@@ -1,0 +1,127 @@
+#include "platform/collector_files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <system_error>
+
+namespace platform {
+namespace {
+
+struct Fd {
+    int fd = -1;
+    explicit Fd(int value) : fd(value) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+};
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t wrote = write(fd, bytes.data(), bytes.size());
+        if (wrote < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(wrote));
+    }
+    return true;
+}
+
+// A new name in a folder is durable once the folder itself is synced.
+bool syncFolderOf(const std::filesystem::path& file) {
+    const std::filesystem::path parent =
+        file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    const Fd folder(open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return folder.fd >= 0 && fsync(folder.fd) == 0;
+}
+
+} // namespace
+
+// fdatasync: the bytes and the file's size reach the disk, its times needn't.
+bool appendDurably(const std::filesystem::path& file, std::string_view bytes) {
+    struct stat before {};
+    const bool existed = stat(file.c_str(), &before) == 0;
+    const Fd out(open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    if (out.fd < 0) {
+        return false;
+    }
+    const off_t size = lseek(out.fd, 0, SEEK_END);
+    if (size < 0) {
+        return false;
+    }
+    if (!writeAll(out.fd, bytes) || fdatasync(out.fd) != 0) {
+        // A line cut short (disk full) would corrupt the log: it goes, and the whole
+        // line is written again at the next attempt.
+        if (ftruncate(out.fd, size) == 0) {
+            fdatasync(out.fd);
+        }
+        return false;
+    }
+    return existed || syncFolderOf(file);
+}
+
+bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes) {
+    std::filesystem::path temporary = file;
+    temporary += ".tmp";
+    {
+        const Fd out(open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (out.fd < 0) {
+            return false;
+        }
+        if (!writeAll(out.fd, bytes) || fdatasync(out.fd) != 0) {
+            unlink(temporary.c_str());
+            return false;
+        }
+    }
+    // The folder isn't synced: until it is, a power cut leaves the previous content,
+    // which is whole too, and at most one sample older.
+    if (rename(temporary.c_str(), file.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+// The handle is the descriptor plus one, so that descriptor 0 isn't "none".
+void releaseFolderLock(RawHandle lock) {
+    close(static_cast<int>(lock - 1));
+}
+
+FolderLockResult lockFolder(const std::filesystem::path& folder) {
+    FolderLockResult result;
+    const std::filesystem::path file = folder / "activity-log.lock";
+    const int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return result;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        result.busy = errno == EWOULDBLOCK;
+        close(fd);
+        return result;
+    }
+    result.lock = FolderLock(static_cast<RawHandle>(fd) + 1);
+    return result;
+}
+
+std::filesystem::path ownExecutablePath() {
+    std::error_code error;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : self;
+}
+
+std::filesystem::path executableFileName(const char* stem) {
+    return stem;
+}
+
+} // namespace platform

@@ -1,0 +1,121 @@
+#include "platform/collector_files.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace platform {
+namespace {
+
+struct FileHandle {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    explicit FileHandle(HANDLE value) : handle(value) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        if (handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+    }
+};
+
+bool writeAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk =
+            bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
+        DWORD wrote = 0;
+        if (!WriteFile(file, bytes.data(), chunk, &wrote, nullptr) || wrote == 0) {
+            return false;
+        }
+        bytes.remove_prefix(wrote);
+    }
+    return true;
+}
+
+} // namespace
+
+bool appendDurably(const std::filesystem::path& file, std::string_view bytes) {
+    const FileHandle out(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (out.handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    LARGE_INTEGER size{};
+    if (!SetFilePointerEx(out.handle, LARGE_INTEGER{}, &size, FILE_END)) {
+        return false;
+    }
+    if (!writeAll(out.handle, bytes) || !FlushFileBuffers(out.handle)) {
+        // A line cut short (disk full) would corrupt the log: it goes, and the whole
+        // line is written again at the next attempt.
+        if (SetFilePointerEx(out.handle, size, nullptr, FILE_BEGIN)) {
+            SetEndOfFile(out.handle);
+        }
+        return false;
+    }
+    return true;
+}
+
+bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes) {
+    std::filesystem::path temporary = file;
+    temporary += L".tmp";
+    {
+        const FileHandle out(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (out.handle == INVALID_HANDLE_VALUE) {
+            return false;
+        }
+        if (!writeAll(out.handle, bytes) || !FlushFileBuffers(out.handle)) {
+            DeleteFileW(temporary.c_str());
+            return false;
+        }
+    }
+    if (!MoveFileExW(temporary.c_str(), file.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+void releaseFolderLock(RawHandle lock) {
+    CloseHandle(reinterpret_cast<HANDLE>(lock));
+}
+
+FolderLockResult lockFolder(const std::filesystem::path& folder) {
+    FolderLockResult result;
+    const std::filesystem::path file = folder / L"activity-log.lock";
+    // No sharing: while one collector has it open, nobody else opens it.
+    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        result.busy = GetLastError() == ERROR_SHARING_VIOLATION;
+        return result;
+    }
+    result.lock = FolderLock(reinterpret_cast<RawHandle>(handle));
+    return result;
+}
+
+std::filesystem::path ownExecutablePath() {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        if (buffer.size() >= 32768) {
+            return {};
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::filesystem::path executableFileName(const char* stem) {
+    return std::filesystem::path(stem) += L".exe";
+}
+
+} // namespace platform

@@ -1,0 +1,454 @@
+#!/usr/bin/env python3
+"""activity-log end to end, natively: the real collector against the real sampler on a
+virtual X server, and against stand-in samplers that misbehave.
+
+  collector_e2e.py GROUP --collector PATH --sampler PATH [--test-window PATH --xvfb PATH]
+
+GROUP: desktop (two windows, then idle), faults, crash (kill -9, SIGSTOP), privacy,
+unwritable. Every log left behind is read line by line with Python's json and with jq.
+"""
+import argparse
+import json
+import os
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+ARGS = None
+FAILURES = []
+
+
+def check(condition, message):
+    if not condition:
+        FAILURES.append(message)
+        print("FAIL: " + message, file=sys.stderr)
+    return condition
+
+
+# --- the log -------------------------------------------------------------------------
+
+def ms(stamp):
+    """Unix milliseconds of a log timestamp, e.g. 2026-12-07T09:58:22.123+01:00."""
+    from datetime import datetime
+    return round(datetime.fromisoformat(stamp).timestamp() * 1000)
+
+
+def read_log(directory):
+    """Every event of the day files in DIRECTORY, oldest first, after checking each line
+    with json and jq: strict UTF-8, LF, the keys in their order."""
+    keys = ["start", "end", "seconds", "state", "title", "curated_title", "doc", "url",
+            "pid", "app", "exe_path", "category"]
+    events = []
+    for name in sorted(os.listdir(directory)):
+        path = os.path.join(directory, name)
+        if not name.endswith(".jsonl"):
+            continue
+        data = open(path, "rb").read()
+        check(data.endswith(b"\n") and b"\r" not in data, f"{name}: LF line ends only")
+        text = data.decode("utf-8")  # strict: raises on a bad byte
+        for number, line in enumerate(text.split("\n")[:-1], 1):
+            event = json.loads(line)
+            check(list(event) == keys, f"{name}:{number}: keys {list(event)}")
+            check(name == event["start"][:10] + ".jsonl", f"{name}:{number}: in its day's file")
+            check(abs(event["seconds"] * 1000 - (ms(event["end"]) - ms(event["start"]))) <= 1,
+                  f"{name}:{number}: seconds is end - start")
+            events.append(event)
+        jq = subprocess.run(["jq", "-c", ".", path], capture_output=True)
+        check(jq.returncode == 0 and jq.stdout.count(b"\n") == text.count("\n"),
+              f"{name}: jq reads every line: {jq.stderr!r}")
+    events.sort(key=lambda e: ms(e["start"]))
+    return events
+
+
+def check_contiguous(events, what):
+    """No overlaps, no holes."""
+    for before, after in zip(events, events[1:]):
+        check(ms(before["end"]) == ms(after["start"]),
+              f"{what}: {before['end']} then {after['start']}: a hole or an overlap")
+
+
+def states(events):
+    return [e["state"] for e in events]
+
+
+# --- processes -----------------------------------------------------------------------
+
+def collector(directory, *options, env=None, sampler=None):
+    command = [ARGS.collector, "--dir", directory, *options]
+    if sampler:
+        command += ["--sampler", sampler]
+    return subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, env=env)
+
+
+def finish(process, limit=30):
+    out, err = process.communicate(timeout=limit)
+    return process.returncode, out.decode(errors="replace"), err.decode(errors="replace")
+
+
+def stand_in(folder, name, body):
+    """A stand-in sampler: a shell script with BODY."""
+    path = os.path.join(folder, name)
+    with open(path, "w") as script:
+        script.write("#!/bin/sh\n" + body + "\n")
+    os.chmod(path, 0o755)
+    return path
+
+
+def sample_line(title, name="Mozilla Firefox", pid=4242, path="/usr/bin/firefox", category=1):
+    return (f'{{"Title": "{title}", "Curated_title": "{title}", "Doc": "{title}", "URL": "", '
+            f'"Owner": {{"Pid": {pid}, "Name": "{name}", "Path": "{path}"}}, '
+            f'"App_cat_nb": {category}}}')
+
+
+def printing(line):
+    return "printf '%s\\r\\n' '" + line.replace("'", "'\\''") + "'"
+
+
+class Xvfb:
+    def __enter__(self):
+        read, write = os.pipe()
+        self.process = subprocess.Popen(
+            # -noreset: a desktop's server doesn't start over (idle time included) each
+            # time its last client leaves.
+            [ARGS.xvfb, "-displayfd", str(write), "-nolisten", "tcp", "-noreset", "-screen",
+             "0", "1280x1024x24"], pass_fds=[write], stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL, start_new_session=True)
+        os.close(write)
+        number = b""
+        deadline = time.monotonic() + 20
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            ready, _, _ = select.select([read], [], [], 1)
+            chunk = os.read(read, 64) if ready else b""
+            if ready and not chunk:
+                break
+            number += chunk
+        number = number.decode().strip()
+        os.close(read)
+        if not number:
+            self.process.kill()
+            raise RuntimeError("Xvfb gave no display")
+        self.display = ":" + number
+        self.env = dict(os.environ, DISPLAY=self.display)
+        return self
+
+    def __exit__(self, *_):
+        self.process.terminate()
+        self.process.wait(10)
+
+    def input(self):
+        """Synthetic input through the server, as a user's mouse gives it."""
+        subprocess.run(["xdotool", "mousemove", "--sync", "300", "300", "mousemove", "--sync",
+                        "310", "305"], env=self.env, check=True, timeout=10)
+
+
+class Window:
+    """A copy of the test window client named EXE_NAME, showing TITLE, made active."""
+
+    def __init__(self, xvfb, folder, exe_name, title):
+        self.exe = os.path.join(folder, exe_name)
+        shutil.copy(ARGS.test_window, self.exe)
+        self.process = subprocess.Popen([self.exe, "--title=" + title], stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, env=xvfb.env)
+        ready, _, _ = select.select([self.process.stdout], [], [], 20)
+        if not ready or self.process.stdout.readline() != b"ready\n":
+            raise RuntimeError(f"{exe_name} isn't ready")
+
+    def close(self):
+        self.process.stdin.close()
+        self.process.wait(10)
+
+
+# --- the groups ----------------------------------------------------------------------
+
+# A character outside the BMP: the sampler writes it as two surrogates in curated_title
+# and doc; the log must hold the character itself.
+PLAN = "plan \U0001F600.docx"
+
+
+def desktop(work):
+    with Xvfb() as x:
+        # Two windows: Word first, a browser brought to the front partway through.
+        word = Window(x, work, "WINWORD.EXE", PLAN + " - Word")
+        log = os.path.join(work, "two")
+        started = time.time()
+        run = collector(log, "--interval", "0.2", "--for", "3", env=x.env)
+        time.sleep(1.3)
+        edge = Window(x, work, "msedge.exe", "Example Domain")
+        code, _, err = finish(run)
+        check(code == 0 and err == "", f"two windows: status {code}, stderr {err!r}")
+        events = read_log(log)
+        check(states(events) == ["active", "active"], f"two windows: {events}")
+        if len(events) == 2:
+            first, second = events
+            check((first["title"], first["curated_title"], first["doc"]) ==
+                  (PLAN + " - Word", PLAN, PLAN), f"Word's text: {first}")
+            check((first["app"], first["category"], first["pid"], first["exe_path"]) ==
+                  ("Microsoft Word", 8, word.process.pid, word.exe), f"Word's owner: {first}")
+            check((second["title"], second["app"], second["category"], second["pid"]) ==
+                  ("Example Domain", "Microsoft Edge", 1, edge.process.pid),
+                  f"Edge: {second}")
+            check(1.0 <= first["seconds"] <= 1.9, f"Word's time: {first['seconds']}")
+            total = first["seconds"] + second["seconds"]
+            check(abs(total - 3.0) <= 0.2, f"the events add up to {total} s, not 3")
+            check(abs(ms(first["start"]) / 1000 - started) <= 0.5, "starts at the first sample")
+        check_contiguous(events, "two windows")
+        edge.close()
+        word.close()
+
+        # Idle: no input for longer than --idle-after, then input again.
+        idle_folder = os.path.join(work, "idle-window")
+        os.mkdir(idle_folder)
+        word = Window(x, idle_folder, "WINWORD.EXE", PLAN + " - Word")
+        log = os.path.join(work, "idle")
+        x.input()
+        run = collector(log, "--interval", "0.2", "--for", "4.5", "--idle-after", "1.5",
+                        env=x.env)
+        time.sleep(0.6)
+        x.input()
+        last_input = time.time() * 1000
+        time.sleep(2.9)
+        x.input()
+        code, _, err = finish(run)
+        check(code == 0 and err == "", f"idle: status {code}, stderr {err!r}")
+        events = read_log(log)
+        check(states(events) == ["active", "idle", "active"], f"idle: {states(events)}")
+        if len(events) == 3:
+            check(abs(ms(events[0]["end"]) - last_input) <= 150,
+                  f"active until the last input: {ms(events[0]['end']) - last_input:.0f} ms off")
+            check(events[1]["title"] == PLAN + " - Word", "the idle event names the window")
+        check_contiguous(events, "idle")
+        word.close()
+
+
+FIXED = sample_line("Inbox - Mail")
+
+
+def faults(work):
+    cases = [
+        ("missing", os.path.join(work, "no-such-sampler"), "unavailable"),
+        ("hangs", stand_in(work, "hangs", printing(FIXED) + "\nsleep 30.5 &\nwait"),
+         "unavailable"),
+        ("exits 3", stand_in(work, "exits3", printing(FIXED) + "\nexit 3"), "unavailable"),
+        ("garbage", stand_in(work, "garbage", "head -c 300 /dev/urandom; printf 'x\\r\\n'"),
+         "unavailable"),
+        ("{}", stand_in(work, "empty", "printf '{}\\r\\n'"), "none"),
+        ("shell-link message", stand_in(
+            work, "nolink", "echo 'Unable to access recent documents.' >&2"), "unavailable"),
+        ("sound", stand_in(work, "sound", printing(FIXED)), "active"),
+    ]
+    for what, sampler, state in cases:
+        log = os.path.join(work, "log-" + os.path.basename(sampler))
+        begun = time.monotonic()
+        run = collector(log, "--interval", "0.1", "--timeout", "0.3", "--for", "1.2",
+                        sampler=sampler)
+        code, _, err = finish(run)
+        took = time.monotonic() - begun
+        check(code == 0 and err == "", f"{what}: status {code}, stderr {err!r}")
+        check(took < 2.5, f"{what}: ran {took:.1f} s for --for 1.2")
+        events = read_log(log)
+        check(states(events) == [state], f"{what}: {states(events)}, not [{state}]")
+        if events:
+            check(events[0]["seconds"] >= 1.0, f"{what}: {events[0]['seconds']} s")
+    # --output -: the same lines on standard output, as they close, and no files.
+    changing = stand_in(work, "changing", f"""n=$(cat {work}/n 2>/dev/null || echo 0)
+n=$((n + 1)); echo $n > {work}/n
+{printing(sample_line("tab NUMBER")).replace("NUMBER", "'$n'")}""")
+    folder = os.path.join(work, "stdout-cwd")
+    os.mkdir(folder)
+    run = subprocess.Popen([ARGS.collector, "--output", "-", "--interval", "0.1", "--for", "1",
+                            "--sampler", changing], cwd=folder, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE)
+    code, out, err = finish(run)
+    lines = out.split("\n")
+    check(code == 0 and err == "" and lines[-1] == "", f"--output -: {code}, {err!r}")
+    events = [json.loads(line) for line in lines[:-1]]
+    jq = subprocess.run(["jq", "-c", "."], input=out.encode(), capture_output=True)
+    check(jq.returncode == 0 and jq.stdout.count(b"\n") == len(events), "jq reads --output -")
+    check(len(events) >= 5 and [e["title"] for e in events] ==
+          [f"tab {n}" for n in range(1, len(events) + 1)], f"--output -: {events}")
+    check_contiguous(events, "--output -")
+    check(os.listdir(folder) == [], "--output - writes no files")
+
+    # The hanging stand-in's own child went with it.
+    check_no_process("30.5")
+
+
+def check_no_process(marker):
+    """No process left whose command line holds MARKER (a stand-in's sleep)."""
+    left = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if marker.encode() in open(f"/proc/{pid}/cmdline", "rb").read():
+                left.append(pid)
+        except OSError:
+            pass
+    check(not left, f"the hung sampler's processes live on: {left}")
+
+
+def crash(work):
+    sampler = stand_in(work, "sound", printing(FIXED))
+    # kill -9 in the middle of an event, then a restart.
+    log = os.path.join(work, "killed")
+    run = collector(log, "--interval", "0.2", sampler=sampler)
+    time.sleep(1.5)
+    run.kill()
+    killed = time.time() * 1000
+    run.wait()
+    check(os.path.exists(os.path.join(log, "current.json")), "current.json holds the open event")
+    code, _, err = finish(collector(log, "--interval", "0.2", "--for", "1", sampler=sampler))
+    check(code == 0 and err == "", f"restart: status {code}, stderr {err!r}")
+    events = read_log(log)
+    check(len(events) == 2, f"after the restart: {events}")
+    if events:
+        end = ms(events[0]["end"])
+        check(killed - 200 - 100 <= end <= killed, f"ends {killed - end:.0f} ms before the kill")
+        check(events[0]["seconds"] >= 1.0, f"the killed run's event: {events[0]['seconds']} s")
+    check(not os.path.exists(os.path.join(log, "current.json")), "current.json gone at a stop")
+
+    # One collector per folder: a second one is refused, the first goes on.
+    log = os.path.join(work, "twice")
+    first = collector(log, "--interval", "0.2", "--for", "2", sampler=sampler)
+    time.sleep(0.5)
+    code, _, err = finish(collector(log, "--interval", "0.2", "--for", "1", sampler=sampler))
+    check(code == 2 and "another activity-log" in err, f"second collector: {code}, {err!r}")
+    code, _, err = finish(first)
+    check(code == 0 and err == "", f"first collector: status {code}, stderr {err!r}")
+    events = read_log(log)
+    check(len(events) == 1 and events[0]["seconds"] >= 1.9, f"one collector's events: {events}")
+
+    # Stopped for a few seconds: no event covers that time.
+    log = os.path.join(work, "stopped")
+    run = collector(log, "--interval", "0.2", "--timeout", "0.5", "--for", "4.5",
+                    sampler=sampler)
+    time.sleep(1)
+    run.send_signal(signal.SIGSTOP)
+    stopped = time.time() * 1000
+    time.sleep(2.5)
+    resumed = time.time() * 1000
+    run.send_signal(signal.SIGCONT)
+    code, _, err = finish(run)
+    check(code == 0 and err == "", f"stopped: status {code}, stderr {err!r}")
+    events = read_log(log)
+    check(len(events) == 2, f"stopped: {events}")
+    for event in events:
+        check(ms(event["end"]) <= stopped + 20 or ms(event["start"]) >= resumed - 20,
+              f"{event['start']} to {event['end']} covers the stopped time")
+
+    # A stop while the sampler hangs doesn't wait for --timeout: the sampler goes at once.
+    counter = os.path.join(work, "calls")
+    stalls = stand_in(work, "stalls", f"""n=$(cat {counter} 2>/dev/null || echo 0)
+n=$((n + 1)); echo $n > {counter}
+[ $n -le 2 ] || sleep 30.7
+{printing(FIXED)}""")
+    log = os.path.join(work, "stalled")
+    run = collector(log, "--interval", "0.2", "--timeout", "10", sampler=stalls)
+    time.sleep(1.5)
+    run.send_signal(signal.SIGTERM)
+    sent = time.time() * 1000
+    code, _, err = finish(run)
+    took = time.time() * 1000 - sent
+    check(code == 0 and err == "" and took < 1000, f"stop during a sampler run: {code}, "
+          f"{took:.0f} ms, {err!r}")
+    events = read_log(log)
+    check(states(events) == ["active"] and abs(ms(events[0]["end"]) - sent) < 150,
+          f"stop during a sampler run: {events}")
+    check_no_process("30.7")
+
+    # SIGTERM and SIGINT close the open event and exit 0.
+    for sig in (signal.SIGTERM, signal.SIGINT):
+        log = os.path.join(work, "signal-%d" % sig)
+        run = collector(log, "--interval", "0.2", sampler=sampler)
+        time.sleep(1)
+        run.send_signal(sig)
+        sent = time.time() * 1000
+        code, _, err = finish(run)
+        check(code == 0 and err == "", f"signal {sig}: status {code}, stderr {err!r}")
+        events = read_log(log)
+        check(len(events) == 1 and abs(ms(events[0]["end"]) - sent) < 150,
+              f"signal {sig}: {events}")
+
+
+def privacy(work):
+    secret = "Secret Bank Statement"
+    sampler = stand_in(work, "bank", printing(sample_line(secret + " - Firefox")))
+    with Xvfb() as x:
+        # Idle time is known here; the kept application stays active without input.
+        for keep, state in ((["--keep-active", "^Mozilla"], "active"), ([], "idle")):
+            log = os.path.join(work, "kept" if keep else "unkept")
+            run = collector(log, "--interval", "0.1", "--for", "2", "--idle-after", "0.2",
+                            "--exclude", "Bank", *keep, env=x.env, sampler=sampler)
+            time.sleep(1)
+            seen = [open(os.path.join(log, f), "rb").read() for f in os.listdir(log)]
+            code, _, err = finish(run)
+            check(code == 0 and err == "", f"privacy: status {code}, stderr {err!r}")
+            events = read_log(log)
+            check({e["state"] for e in events} == {state}, f"privacy: {states(events)}")
+            check(all(e["title"] == "excluded" and e["app"] == "Mozilla Firefox"
+                      for e in events), f"privacy: {events}")
+            for root, _, files in os.walk(log):
+                seen += [open(os.path.join(root, f), "rb").read() for f in files]
+            check(seen and not any(b"Secret" in data or b"Bank" in data for data in seen),
+                  "the excluded title reached the disk")
+
+
+def unwritable(work):
+    # Every sample a new title, so that every sample closes an event.
+    counter = os.path.join(work, "counter")
+    sampler = stand_in(work, "counting", f"""n=$(cat {counter} 2>/dev/null || echo 0)
+n=$((n + 1)); echo $n > {counter}
+{printing(sample_line("window NUMBER")).replace("NUMBER", "'$n'")}""")
+    log = os.path.join(work, "log")
+    away = log + ".away"
+    run = collector(log, "--interval", "0.1", "--for", "3.5", sampler=sampler)
+    time.sleep(1)
+    # Root writes into a read-only folder regardless, so the folder goes, and a file
+    # takes its name: nothing can be written there.
+    os.rename(log, away)
+    open(log, "w").close()
+    time.sleep(1.2)
+    os.remove(log)
+    os.rename(away, log)
+    code, _, err = finish(run)
+    check(code == 0, f"unwritable: status {code}")
+    check(err.count("can't write the log") == 1 and err.count("is written to") == 1,
+          f"said once, and once when it is back: {err!r}")
+    events = read_log(log)
+    samples = int(open(counter).read())
+    titles = [e["title"] for e in events]
+    check(titles == [f"window {n}" for n in range(1, samples + 1)],
+          f"{samples} samples, events {titles}")
+    check_contiguous(events, "unwritable")
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("group", choices=["desktop", "faults", "crash", "privacy", "unwritable"])
+    parser.add_argument("--collector", required=True)
+    parser.add_argument("--sampler", required=True)
+    parser.add_argument("--test-window")
+    parser.add_argument("--xvfb")
+    ARGS = parser.parse_args()
+    ARGS.collector = os.path.abspath(ARGS.collector)
+    work = tempfile.mkdtemp(prefix="activity-log-e2e-")
+    os.environ.pop("DISPLAY", None)
+    # The collector runs the sampler next to it unless told: the real one.
+    try:
+        globals()[ARGS.group](work)
+    except Exception:
+        traceback.print_exc()
+        FAILURES.append("exception")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print(f"{ARGS.group}: {'FAILED' if FAILURES else 'passed'}")
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
