@@ -1,12 +1,18 @@
-# Header-only libraries from the system's packages, for the companion programs: CLI11
-# for options, RapidJSON for reading the log. The MinGW build uses the same headers,
-# but must not see the rest of the host's /usr/include, so each library's folder is
-# copied into an include directory of its own in the build tree.
+# Header-only libraries for the companion programs: CLI11 for options, RapidJSON for
+# reading the log. From the system's packages on Linux, from vcpkg with MSVC. The MinGW
+# build uses the host's headers but must not see the rest of the host's /usr/include,
+# so each library's folder is copied into an include directory of its own in the build
+# tree.
 function(companion_header_library target header folder)
-    find_path(${target}_ROOT ${header} PATHS /usr/include /usr/local/include
-              NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
+    if(CMAKE_CROSSCOMPILING)
+        find_path(${target}_ROOT ${header} PATHS /usr/include /usr/local/include
+                  NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
+    else()
+        find_path(${target}_ROOT ${header})
+    endif()
     if(NOT ${target}_ROOT)
-        message(FATAL_ERROR "${header} not found: run tools/install-deps")
+        message(FATAL_ERROR "${header} not found: run tools/install-deps (on Windows, the "
+                            "msvc preset takes it from vcpkg)")
     endif()
     set(include_dir ${CMAKE_BINARY_DIR}/header-only/${target})
     if(NOT EXISTS ${include_dir}/${folder})
