@@ -8,6 +8,7 @@
 #include "platform/child_process.h"
 #include "platform/collector_files.h"
 #include "platform/collector_session.h"
+#include "platform/console.h"
 #include "platform/input_idle.h"
 #include "platform/system.h"
 
@@ -85,7 +86,7 @@ int runCollector(const Options& options) {
     store.directory =
         options.directory.empty() ? logformat::defaultLogDirectory() : options.directory;
     if (!store.toStandardOutput && store.directory.empty()) {
-        platform::writeCollectorError(
+        platform::writeStandardError(
             "activity-log: the system names no data folder for the log; give one with --dir\n");
         return 2;
     }
@@ -97,8 +98,8 @@ int runCollector(const Options& options) {
         std::filesystem::create_directories(store.directory, error);
         platform::FolderLockResult locked = platform::lockFolder(store.directory);
         if (locked.busy) {
-            platform::writeCollectorError("activity-log: another activity-log is writing to " +
-                                          utf8FromPath(store.directory) + "\n");
+            platform::writeStandardError("activity-log: another activity-log is writing to " +
+                                         utf8FromPath(store.directory) + "\n");
             return 2;
         }
         // A folder that can't be locked can't be written either: the events wait in
@@ -188,10 +189,10 @@ int runCollector(const Options& options) {
     } else {
         // The last chance for what the log never took: the lines go to standard error,
         // for the user to add by hand.
-        platform::writeCollectorError("activity-log: " + std::to_string(store.pending.size()) +
-                                      " events could not be written to the log:\n");
+        platform::writeStandardError("activity-log: " + std::to_string(store.pending.size()) +
+                                     " events could not be written to the log:\n");
         for (const logformat::LogEvent& event : store.pending) {
-            platform::writeCollectorError(logformat::formatLogEvent(event));
+            platform::writeStandardError(logformat::formatLogEvent(event));
         }
     }
     platform::stopCompleted();

@@ -3,7 +3,7 @@
 #include "activity_log/options.h"
 #include "logformat/log_files.h"
 #include "platform/collector_files.h"
-#include "platform/collector_session.h"
+#include "platform/console.h"
 
 #include <fstream>
 #include <iterator>
@@ -23,7 +23,7 @@ std::filesystem::path dayFile(const LogStore& store, const logformat::LogEvent& 
 bool writeEvent(const LogStore& store, const logformat::LogEvent& event) {
     const std::string line = logformat::formatLogEvent(event);
     if (store.toStandardOutput) {
-        return platform::writeCollectorOutput(line);
+        return platform::writeStandardOutput(line);
     }
     std::error_code error;
     std::filesystem::create_directories(store.directory, error);
@@ -61,11 +61,11 @@ void sayFailing(LogStore& store, bool nowFailing) {
     const std::string where =
         store.toStandardOutput ? "standard output" : utf8FromPath(store.directory);
     if (nowFailing) {
-        platform::writeCollectorError("activity-log: can't write the log to " + where +
-                                      "; keeping the events in memory and trying again at "
-                                      "every sample\n");
+        platform::writeStandardError("activity-log: can't write the log to " + where +
+                                     "; keeping the events in memory and trying again at "
+                                     "every sample\n");
     } else {
-        platform::writeCollectorError("activity-log: the log is written to " + where + " again\n");
+        platform::writeStandardError("activity-log: the log is written to " + where + " again\n");
     }
 }
 

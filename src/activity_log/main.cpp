@@ -2,17 +2,23 @@
 // activity spans. See --help.
 #include "activity_log/collector.h"
 #include "activity_log/options.h"
-#include "platform/collector_session.h"
+#include "platform/console.h"
+
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv) {
-    const activity_log::ParsedOptions parsed =
-        activity_log::parseOptions(platform::collectorArguments(argc, argv));
+    std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
+    if (!arguments.empty()) {
+        arguments.erase(arguments.begin()); // the program's own name
+    }
+    const activity_log::ParsedOptions parsed = activity_log::parseOptions(arguments);
     if (!parsed.options) {
         if (!parsed.out.empty()) {
-            platform::writeCollectorOutput(parsed.out);
+            platform::writeStandardOutput(parsed.out);
         }
         if (!parsed.err.empty()) {
-            platform::writeCollectorError(parsed.err);
+            platform::writeStandardError(parsed.err);
         }
         return parsed.exitCode;
     }

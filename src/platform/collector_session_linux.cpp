@@ -24,25 +24,7 @@ extern "C" void onStopSignal(int) {
     errno = saved;
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t wrote = write(fd, bytes.data(), bytes.size());
-        if (wrote < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(wrote));
-    }
-    return true;
-}
-
 } // namespace
-
-std::vector<std::string> collectorArguments(int argc, char** argv) {
-    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
-}
 
 void watchForStopRequests() {
     int ends[2];
@@ -72,13 +54,5 @@ bool waitForStopRequest(std::chrono::milliseconds duration) {
 }
 
 void stopCompleted() {}
-
-bool writeCollectorOutput(std::string_view bytes) {
-    return writeAll(1, bytes);
-}
-
-void writeCollectorError(std::string_view bytes) {
-    writeAll(2, bytes);
-}
 
 } // namespace platform

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <string>
 
 namespace platform {
@@ -74,94 +72,7 @@ DWORD WINAPI sessionWindowThread(LPVOID) {
     return 0;
 }
 
-// The program has no console window. Its standard streams are the handles it was
-// given (a pipe, a file) when there are any; otherwise, for the text it must show,
-// the console of the program that started it, when there is one.
-struct Stream {
-    DWORD which;
-    HANDLE handle = nullptr;
-    bool console = false;
-    bool looked = false;
-};
-Stream output{STD_OUTPUT_HANDLE};
-Stream error{STD_ERROR_HANDLE};
-
-bool usable(HANDLE handle) {
-    return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
-           GetFileType(handle) != FILE_TYPE_UNKNOWN;
-}
-
-HANDLE handleOf(Stream& stream) {
-    if (stream.looked) {
-        return stream.handle;
-    }
-    stream.looked = true;
-    HANDLE given = GetStdHandle(stream.which);
-    if (!usable(given)) {
-        static const bool attached = AttachConsole(ATTACH_PARENT_PROCESS) != 0;
-        if (!attached) {
-            return nullptr;
-        }
-        // Kept until the process ends.
-        given = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-        if (!usable(given)) {
-            return nullptr;
-        }
-    }
-    DWORD mode = 0;
-    stream.console = GetConsoleMode(given, &mode) != 0;
-    stream.handle = given;
-    return given;
-}
-
-bool write(Stream& stream, std::string_view bytes) {
-    const HANDLE handle = handleOf(stream);
-    if (handle == nullptr) {
-        return false;
-    }
-    if (stream.console) {
-        // A console shows UTF-16 whatever its code page.
-        const int units = MultiByteToWideChar(CP_UTF8, 0, bytes.data(),
-                                              static_cast<int>(bytes.size()), nullptr, 0);
-        std::wstring text(static_cast<std::size_t>(units), L'\0');
-        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
-                            units);
-        DWORD wrote = 0;
-        return WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &wrote,
-                             nullptr) != 0;
-    }
-    while (!bytes.empty()) {
-        DWORD wrote = 0;
-        if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr) ||
-            wrote == 0) {
-            return false;
-        }
-        bytes.remove_prefix(wrote);
-    }
-    return true;
-}
-
 } // namespace
-
-std::vector<std::string> collectorArguments(int, char**) {
-    std::vector<std::string> arguments;
-    int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (wide == nullptr) {
-        return arguments;
-    }
-    for (int i = 1; i < count; ++i) {
-        const int bytes =
-            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string argument(bytes > 0 ? static_cast<std::size_t>(bytes) : 1, '\0');
-        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, argument.data(), bytes, nullptr, nullptr);
-        argument.resize(argument.size() - 1);
-        arguments.push_back(std::move(argument));
-    }
-    LocalFree(wide);
-    return arguments;
-}
 
 void watchForStopRequests() {
     stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -181,14 +92,6 @@ bool waitForStopRequest(std::chrono::milliseconds duration) {
 
 void stopCompleted() {
     SetEvent(doneEvent);
-}
-
-bool writeCollectorOutput(std::string_view bytes) {
-    return write(output, bytes);
-}
-
-void writeCollectorError(std::string_view bytes) {
-    write(error, bytes);
 }
 
 } // namespace platform

@@ -10,7 +10,9 @@ namespace platform {
 
 // Writes UTF-8 TEXT whole. On a Windows console it goes through WriteConsoleW, so that
 // any character shows whatever the console's code page; to a file or pipe, the bytes
-// go out exactly as they are (no line-end translation). False when it couldn't.
+// go out exactly as they are (no line-end translation). A Windows program without a
+// console window writes to its parent's console when it was given no stream. False when
+// it couldn't.
 bool writeStandardOutput(std::string_view text);
 bool writeStandardError(std::string_view text);
 

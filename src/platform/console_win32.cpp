@@ -33,9 +33,33 @@ std::string utf8Of(const wchar_t* text) {
     return narrow;
 }
 
+bool usable(HANDLE handle) {
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+           GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
+// The stream's handle: the one the program was given (a console, a pipe, a file). A
+// program without a console window of its own (the collector) has none when started
+// from a console; it writes to the console of whatever started it, when there is one.
+HANDLE handleOf(DWORD which) {
+    const HANDLE given = GetStdHandle(which);
+    if (usable(given)) {
+        return given;
+    }
+    static const bool attached = AttachConsole(ATTACH_PARENT_PROCESS) != 0;
+    if (!attached) {
+        return nullptr;
+    }
+    // Opened once for both streams, and kept until the process ends.
+    static const HANDLE parentConsole =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, 0, nullptr);
+    return usable(parentConsole) ? parentConsole : nullptr;
+}
+
 bool writeTo(DWORD which, std::string_view text) {
-    const HANDLE handle = GetStdHandle(which);
-    if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
+    const HANDLE handle = handleOf(which);
+    if (handle == nullptr) {
         return false;
     }
     DWORD mode = 0;

@@ -368,8 +368,8 @@ std::uint32_t getWindowThreadProcessId(WindowHandle window, std::uint32_t* pid) 
     // A server with an older X-Resource answers with an error: no pid from it.
     xcb_res_query_client_ids_cookie_t askedServer{};
     if (c.resources) {
-        const xcb_res_client_id_spec_t spec{id, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-        askedServer = xcb_res_query_client_ids(c.link, 1, &spec);
+        const xcb_res_client_id_spec_t wanted{id, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        askedServer = xcb_res_query_client_ids(c.link, 1, &wanted);
     }
     const Property machine = takeProperty(c, askedMachine);
     const Property netPid = takeProperty(c, askedPid);
