@@ -5,9 +5,9 @@ namespace {
 
 using logformat::ActivityState;
 
-bool anyMatches(const std::vector<std::regex>& patterns, const std::string& text) {
-    for (const std::regex& pattern : patterns) {
-        if (std::regex_search(text, pattern)) {
+bool anyMatches(const std::vector<text::Pattern>& patterns, const std::string& text) {
+    for (const text::Pattern& pattern : patterns) {
+        if (text::matchesAnywhere(pattern, text)) {
             return true;
         }
     }
@@ -19,11 +19,11 @@ constexpr const char* lockedScreenName = "Locked screen";
 
 } // namespace
 
-std::vector<std::regex> compilePatterns(const std::vector<std::string>& patterns) {
-    std::vector<std::regex> compiled;
+std::vector<text::Pattern> compilePatterns(const std::vector<std::string>& patterns) {
+    std::vector<text::Pattern> compiled;
     compiled.reserve(patterns.size());
     for (const std::string& pattern : patterns) {
-        compiled.emplace_back(pattern, std::regex::ECMAScript | std::regex::optimize);
+        compiled.push_back(text::compilePattern(pattern).pattern.value_or(text::Pattern{}));
     }
     return compiled;
 }

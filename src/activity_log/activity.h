@@ -4,10 +4,10 @@
 
 #include "activity_log/sample_line.h"
 #include "logformat/log_event.h"
+#include "text/pattern.h"
 
 #include <cstdint>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -15,12 +15,13 @@ namespace activity_log {
 
 struct ActivityRules {
     std::int64_t idleAfterMs = 180'000;
-    std::vector<std::regex> keepActive; // on app
-    std::vector<std::regex> exclude;    // on app and title
+    std::vector<text::Pattern> keepActive; // on app
+    std::vector<text::Pattern> exclude;    // on app and title
 };
 
-// Compiles the patterns (already checked by the options) with ECMAScript grammar.
-std::vector<std::regex> compilePatterns(const std::vector<std::string>& patterns);
+// Compiles the patterns, already checked by the options (one that isn't a pattern
+// would match nothing).
+std::vector<text::Pattern> compilePatterns(const std::vector<std::string>& patterns);
 
 // The title an excluded sample is recorded with.
 inline constexpr const char* excludedTitle = "excluded";

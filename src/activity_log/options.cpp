@@ -1,8 +1,9 @@
 #include "activity_log/options.h"
 
+#include "text/pattern.h"
+
 #include <CLI/CLI.hpp>
 
-#include <regex>
 #include <sstream>
 
 namespace activity_log {
@@ -11,11 +12,10 @@ namespace {
 // Each pattern compiles now, so that a mistake shows at the start, not at a sample.
 std::string badPattern(const std::vector<std::string>& patterns, const char* option) {
     for (const std::string& pattern : patterns) {
-        try {
-            std::regex compiled(pattern, std::regex::ECMAScript);
-        } catch (const std::regex_error& error) {
-            return std::string(option) + ": not a valid regular expression: " + pattern + " (" +
-                   error.what() + ")";
+        const text::CompiledPattern compiled = text::compilePattern(pattern);
+        if (!compiled.pattern) {
+            return std::string(option) + " '" + pattern +
+                   "': not a pattern it can match: " + compiled.error;
         }
     }
     return {};
@@ -33,15 +33,6 @@ const CLI::Validator positive(
     "POSITIVE");
 
 } // namespace
-
-std::filesystem::path pathFromUtf8(const std::string& text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
-
-std::string utf8FromPath(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
 
 ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
     Options options;

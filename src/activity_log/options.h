@@ -1,6 +1,8 @@
 // The collector's command line.
 #pragma once
 
+#include "text/utf8_path.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -13,7 +15,7 @@ struct Options {
     double intervalSeconds = 5;
     double timeoutSeconds = 5;
     double idleAfterSeconds = 180;
-    std::vector<std::string> keepActive; // ECMAScript patterns, matched against app
+    std::vector<std::string> keepActive; // patterns (text/pattern.h), matched against app
     std::vector<std::string> exclude;    // against app and title
     std::filesystem::path directory;     // empty: the user's default log folder
     bool toStandardOutput = false;       // --output -
@@ -32,8 +34,8 @@ struct ParsedOptions {
 // ARGUMENTS are the program's arguments after its name, in UTF-8.
 ParsedOptions parseOptions(const std::vector<std::string>& arguments);
 
-// A path from UTF-8 text, on every platform.
-std::filesystem::path pathFromUtf8(const std::string& text);
-std::string utf8FromPath(const std::filesystem::path& path);
+// The collector's paths to and from UTF-8 are the shared ones.
+using text::pathFromUtf8;
+using text::utf8FromPath;
 
 } // namespace activity_log

@@ -1,5 +1,7 @@
 #include "activity_log/sample_line.h"
 
+#include "text/utf8.h"
+
 #include <limits>
 
 namespace activity_log {
@@ -83,69 +85,14 @@ struct Reader {
     }
 };
 
-void appendCodePoint(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// One UTF-8 sequence at TEXT[AT] in its shortest form, up to MAX_LENGTH bytes; with
-// SURROGATES, a surrogate encoded on its own counts as a sequence too.
-bool nextSequence(std::string_view text, std::size_t& at, std::size_t maxLength, bool surrogates,
-                  char32_t& value) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-        value = lead;
-        ++at;
-        return true;
-    } else if (lead >= 0xC0 && lead <= 0xDF) {
-        length = 2, minimum = 0x80, value = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, minimum = 0x800, value = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, minimum = 0x10000, value = lead & 0x07;
-    } else {
-        return false;
-    }
-    if (length > maxLength || at + length > text.size()) {
-        return false;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) {
-            return false;
-        }
-        value = (value << 6) | (byte(at + i) & 0x3F);
-    }
-    const bool isSurrogate = value >= 0xD800 && value <= 0xDFFF;
-    if (value < minimum || value > 0x10FFFF || (isSurrogate && !surrogates)) {
-        return false;
-    }
-    at += length;
-    return true;
-}
-
 // Strict UTF-8: the text as it is, or nothing.
 std::optional<std::string> fromUtf8(std::string_view bytes) {
-    char32_t value = 0;
     for (std::size_t at = 0; at < bytes.size();) {
-        if (!nextSequence(bytes, at, 4, false, value)) {
+        const text::Utf8Sequence sequence = text::decodeUtf8(bytes, at);
+        if (!sequence.valid) {
             return std::nullopt;
         }
+        at += sequence.length;
     }
     return std::string(bytes);
 }
@@ -154,45 +101,48 @@ std::optional<std::string> fromUtf8(std::string_view bytes) {
 // surrogate followed by a low one is one character; a surrogate without its partner
 // becomes U+FFFD.
 std::optional<std::string> fromUtf8ByCodeUnit(std::string_view bytes) {
-    std::string text;
-    text.reserve(bytes.size());
+    std::string decoded;
+    decoded.reserve(bytes.size());
     char32_t pendingHigh = 0;
-    char32_t unit = 0;
     for (std::size_t at = 0; at < bytes.size();) {
-        if (!nextSequence(bytes, at, 3, true, unit)) {
+        const text::Utf8Sequence sequence = text::decodeUtf8(bytes, at, text::Surrogates::allowed);
+        if (!sequence.valid || sequence.length > 3) {
             return std::nullopt;
         }
+        at += sequence.length;
+        const char32_t unit = sequence.value;
         if (pendingHigh != 0) {
             if (unit >= 0xDC00 && unit <= 0xDFFF) {
-                appendCodePoint(text, 0x10000 + ((pendingHigh - 0xD800) << 10) + (unit - 0xDC00));
+                text::appendUtf8(decoded,
+                                 0x10000 + ((pendingHigh - 0xD800) << 10) + (unit - 0xDC00));
                 pendingHigh = 0;
                 continue;
             }
-            appendCodePoint(text, 0xFFFD);
+            text::appendUtf8(decoded, text::replacementCharacter);
             pendingHigh = 0;
         }
         if (unit >= 0xD800 && unit <= 0xDBFF) {
             pendingHigh = unit;
         } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-            appendCodePoint(text, 0xFFFD);
+            text::appendUtf8(decoded, text::replacementCharacter);
         } else {
-            appendCodePoint(text, unit);
+            text::appendUtf8(decoded, unit);
         }
     }
     if (pendingHigh != 0) {
-        appendCodePoint(text, 0xFFFD);
+        text::appendUtf8(decoded, text::replacementCharacter);
     }
-    return text;
+    return decoded;
 }
 
 // Latin-1: each byte is the character of the same number.
 std::string fromLatin1(std::string_view bytes) {
-    std::string text;
-    text.reserve(bytes.size());
+    std::string decoded;
+    decoded.reserve(bytes.size());
     for (const char byte : bytes) {
-        appendCodePoint(text, static_cast<unsigned char>(byte));
+        text::appendUtf8(decoded, static_cast<unsigned char>(byte));
     }
-    return text;
+    return decoded;
 }
 
 bool withoutLineEnd(std::string_view& line) {

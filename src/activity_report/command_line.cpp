@@ -1,5 +1,7 @@
 #include "activity_report/command_line.h"
 
+#include "text/utf8_path.h"
+
 #include <CLI/CLI.hpp>
 
 #include <map>
@@ -47,7 +49,7 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
     app.add_option("--dir", directories,
                    "A folder of the collector's log; repeat it to report several machines "
                    "together (default: " +
-                       utf8FromPath(defaultDirectory) + ")")
+                       text::utf8FromPath(defaultDirectory) + ")")
         ->type_name("DIR")
         ->expected(1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -117,7 +119,7 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
         options.first = options.last = today;
     }
     for (const std::string& directory : directories) {
-        options.directories.push_back(pathFromUtf8(directory));
+        options.directories.push_back(text::pathFromUtf8(directory));
     }
     if (options.directories.empty()) {
         options.directories.push_back(defaultDirectory);
@@ -126,20 +128,11 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
     options.format = formats.at(format);
     options.includeAway = includeAway;
     if (!html.empty()) {
-        options.htmlFile = pathFromUtf8(html);
+        options.htmlFile = text::pathFromUtf8(html);
     }
     CommandLine result;
     result.options = std::move(options);
     return result;
-}
-
-std::filesystem::path pathFromUtf8(std::string_view text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
-
-std::string utf8FromPath(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
 }
 
 } // namespace report

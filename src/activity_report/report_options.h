@@ -25,8 +25,4 @@ struct ReportOptions {
     std::optional<std::filesystem::path> htmlFile;
 };
 
-// A UTF-8 path given by the user, and a path as UTF-8 for messages.
-std::filesystem::path pathFromUtf8(std::string_view text);
-std::string utf8FromPath(const std::filesystem::path& path);
-
 } // namespace report

@@ -4,6 +4,7 @@
 #include "activity_report/html_page.h"
 #include "activity_report/render.h"
 #include "activity_report/totals.h"
+#include "text/utf8_path.h"
 
 #include <system_error>
 
@@ -28,7 +29,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
             return 1;
         }
         if (!std::filesystem::is_directory(directory, error)) {
-            output.err = "activity-report: no log folder at " + utf8FromPath(directory) +
+            output.err = "activity-report: no log folder at " + text::utf8FromPath(directory) +
                          " (has activity-log run? --dir names another)\n";
             return 1;
         }
@@ -36,7 +37,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
 
     HtmlPage page;
     if (options.htmlFile && !page.open(*options.htmlFile, options)) {
-        output.err = "activity-report: can't write " + utf8FromPath(*options.htmlFile) + "\n";
+        output.err = "activity-report: can't write " + text::utf8FromPath(*options.htmlFile) + "\n";
         return 1;
     }
     TotalsBuilder builder(options.by);
@@ -70,8 +71,8 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
                       " events filed more than a day after the day they belong to\n";
     }
     if (options.htmlFile && !page.finish(summary)) {
-        output.err +=
-            "activity-report: couldn't write all of " + utf8FromPath(*options.htmlFile) + "\n";
+        output.err += "activity-report: couldn't write all of " +
+                      text::utf8FromPath(*options.htmlFile) + "\n";
         return 1;
     }
     return 0;

@@ -1,5 +1,7 @@
 #include "activity_report/text_width.h"
 
+#include "text/utf8.h"
+
 #include <algorithm>
 #include <iterator>
 
@@ -46,34 +48,6 @@ template <std::size_t N> bool within(const Range (&ranges)[N], char32_t c) {
     return found != std::begin(ranges) && c <= std::prev(found)->last;
 }
 
-// The code point at TEXT[AT] and its length; valid UTF-8 is assumed, a stray byte
-// counts as one character.
-char32_t decode(std::string_view text, std::size_t at, std::size_t& length) {
-    const auto byte = [&](std::size_t i) {
-        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0x80u;
-    };
-    const unsigned lead = byte(at);
-    if (lead < 0x80) {
-        length = 1;
-        return lead;
-    }
-    if (lead >= 0xF0) {
-        length = 4;
-        return ((lead & 0x07u) << 18) | ((byte(at + 1) & 0x3Fu) << 12) |
-               ((byte(at + 2) & 0x3Fu) << 6) | (byte(at + 3) & 0x3Fu);
-    }
-    if (lead >= 0xE0) {
-        length = 3;
-        return ((lead & 0x0Fu) << 12) | ((byte(at + 1) & 0x3Fu) << 6) | (byte(at + 2) & 0x3Fu);
-    }
-    if (lead >= 0xC0) {
-        length = 2;
-        return ((lead & 0x1Fu) << 6) | (byte(at + 1) & 0x3Fu);
-    }
-    length = 1;
-    return 0xFFFD;
-}
-
 bool control(char32_t c) {
     return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x2028 || c == 0x2029;
 }
@@ -89,8 +63,10 @@ int codePointWidth(char32_t c) {
 
 std::size_t displayWidth(std::string_view text) {
     std::size_t columns = 0;
-    for (std::size_t at = 0, length = 0; at < text.size(); at += length) {
-        columns += static_cast<std::size_t>(codePointWidth(decode(text, at, length)));
+    for (std::size_t at = 0; at < text.size();) {
+        const text::Utf8Sequence sequence = text::decodeUtf8(text, at);
+        columns += static_cast<std::size_t>(codePointWidth(sequence.value));
+        at += sequence.length;
     }
     return columns;
 }
@@ -98,12 +74,14 @@ std::size_t displayWidth(std::string_view text) {
 std::string printable(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t at = 0, length = 0; at < text.size(); at += length) {
-        if (control(decode(text, at, length))) {
-            out += "\xEF\xBF\xBD";
+    for (std::size_t at = 0; at < text.size();) {
+        const text::Utf8Sequence sequence = text::decodeUtf8(text, at);
+        if (!sequence.valid || control(sequence.value)) {
+            text::appendUtf8(out, text::replacementCharacter);
         } else {
-            out.append(text.substr(at, std::min(length, text.size() - at)));
+            out.append(text.substr(at, sequence.length));
         }
+        at += sequence.length;
     }
     return out;
 }
@@ -117,13 +95,15 @@ std::string fitColumns(std::string_view text, std::size_t columns) {
     }
     std::string out;
     std::size_t used = 0;
-    for (std::size_t at = 0, length = 0; at < text.size(); at += length) {
-        const auto width = static_cast<std::size_t>(codePointWidth(decode(text, at, length)));
+    for (std::size_t at = 0; at < text.size();) {
+        const text::Utf8Sequence sequence = text::decodeUtf8(text, at);
+        const auto width = static_cast<std::size_t>(codePointWidth(sequence.value));
         if (used + width > columns - 1) {
             break;
         }
-        out.append(text.substr(at, std::min(length, text.size() - at)));
+        out.append(text.substr(at, sequence.length));
         used += width;
+        at += sequence.length;
     }
     return out + "\xE2\x80\xA6"; // …
 }

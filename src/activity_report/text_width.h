@@ -11,11 +11,11 @@ namespace report {
 // and emoji, 0 for combining marks and zero-width characters, else 1.
 int codePointWidth(char32_t c);
 
-// Columns of valid UTF-8 TEXT.
+// Columns of UTF-8 TEXT; an ill-formed sequence counts as one U+FFFD.
 std::size_t displayWidth(std::string_view text);
 
 // TEXT safe to print on a terminal: control characters (which could move the cursor
-// or set the terminal's title) become U+FFFD.
+// or set the terminal's title) and ill-formed sequences become U+FFFD.
 std::string printable(std::string_view text);
 
 // TEXT cut to at most COLUMNS columns, ending in "…" when cut.

@@ -5,11 +5,12 @@ virtual X server, and against stand-in samplers that misbehave.
   collector_e2e.py GROUP --collector PATH --sampler PATH [--test-window PATH --xvfb PATH]
 
 GROUP: desktop (two windows, then idle), faults, crash (kill -9, SIGSTOP), privacy,
-unwritable. Every log left behind is read line by line with Python's json and with jq.
+hostile (patterns and titles made to hang or crash a matcher), unwritable. Every log left behind is read line by line with Python's json and with jq.
 """
 import argparse
 import json
 import os
+import resource
 import select
 import shutil
 import signal
@@ -397,6 +398,59 @@ def privacy(work):
                   "the excluded title reached the disk")
 
 
+def hostile(work):
+    # Titles the sampler can give (1023 units at most), by turns, and patterns that make a
+    # backtracking matcher recurse per character or run for hours; the stack is the 2 MiB
+    # Windows gives a program. Both titles end in "x": both are excluded.
+    counter = os.path.join(work, "calls")
+    cjk, words = "\u5b57" * 1022 + "x", "word " * 30 + "x"
+    sampler = stand_in(work, "hostile", f"""n=$(cat {counter} 2>/dev/null || echo 0)
+n=$((n + 1)); echo $n > {counter}
+if [ $((n % 2)) -eq 1 ]; then
+{printing(sample_line(words, name="Google Chrome"))}
+else
+{printing(sample_line(cjk, name="Google Chrome"))}
+fi""")
+    log = os.path.join(work, "log")
+    two_mib = lambda: resource.setrlimit(resource.RLIMIT_STACK, (2 << 20, 2 << 20))
+    run = subprocess.Popen([ARGS.collector, "--dir", log, "--interval", "0.2", "--sampler",
+                            sampler, "--exclude", "(\\w+\\s?)+Bank", "--exclude", "(.|\\s)*x"],
+                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE, preexec_fn=two_mib)
+    time.sleep(1.5)
+    run.send_signal(signal.SIGTERM)
+    sent = time.monotonic()
+    try:
+        code, _, err = finish(run, limit=5)
+    except subprocess.TimeoutExpired:
+        run.kill()
+        code, _, err = finish(run)
+        check(False, "SIGTERM didn't end the collector within 5 s")
+    took = time.monotonic() - sent
+    check(code == 0 and err == "" and took < 1, f"hostile: status {code} {took:.1f} s after "
+          f"SIGTERM, stderr {err!r}")
+    check(int(open(counter).read()) >= 4, "both titles were sampled, each more than once")
+    events = read_log(log)
+    check(len(events) == 1 and events[0]["title"] == "excluded" and
+          events[0]["app"] == "Google Chrome" and events[0]["seconds"] >= 1.3,
+          f"hostile: {events}")
+    for name in os.listdir(log):
+        data = open(os.path.join(log, name), "rb").read()
+        check(cjk[:10].encode() not in data and b"word word" not in data,
+              f"an excluded title reached {name}")
+
+    # Refused at the start, with the option and the pattern named; nothing is written.
+    for number, (option, pattern) in enumerate((
+            ("--exclude", "(a)\\1"), ("--exclude", "x(?=y)"), ("--keep-active", "(?<!a)b"),
+            ("--exclude", "("), ("--exclude", "[\\pL]{1000}"))):
+        refused = os.path.join(work, f"refused-{number}")
+        code, out, err = finish(collector(refused, option, pattern, "--for", "0.5",
+                                          sampler=sampler))
+        check(code == 2 and out == "" and err.startswith(f"activity-log: {option} '{pattern}': "),
+              f"{option} {pattern}: status {code}, stderr {err!r}")
+        check(not os.path.exists(refused), f"{option} {pattern}: the log folder was made")
+
+
 def unwritable(work):
     # Every sample a new title, so that every sample closes an event.
     counter = os.path.join(work, "counter")
@@ -429,7 +483,8 @@ n=$((n + 1)); echo $n > {counter}
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    parser.add_argument("group", choices=["desktop", "faults", "crash", "privacy", "unwritable"])
+    parser.add_argument("group", choices=["desktop", "faults", "crash", "privacy", "hostile",
+                                          "unwritable"])
     parser.add_argument("--collector", required=True)
     parser.add_argument("--sampler", required=True)
     parser.add_argument("--test-window")

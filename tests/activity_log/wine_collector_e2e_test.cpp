@@ -242,6 +242,27 @@ TEST(CollectorUnderWine, LogoffClosesTheOpenEventBeforeItAnswers) {
     EXPECT_NEAR(static_cast<double>(events[0].end.unixMs), static_cast<double>(asked), 500.0);
 }
 
+// A pattern that makes a backtracking matcher recurse per character, on the longest
+// title a window gives: the 2 MiB stack of a Windows program held none of it.
+TEST(CollectorUnderWine, AHostilePatternOnTheLongestTitleExcludesIt) {
+    const std::wstring work = e2e::freshDirectory(L"collector-hostile");
+    const std::wstring log = work + L"\\log";
+    const std::wstring edge = e2e::copyWindowHelper(work, L"msedge.exe");
+    e2e::HelperWindow window;
+    ASSERT_TRUE(e2e::showWindow(edge, std::wstring(1022, L'\u5B57') + L"x", work, window));
+    giveInput(window);
+
+    Running collector;
+    startCollector(collector,
+                   L"--interval 0.2 --for 2 --exclude \"(.|\\s)*x\" --dir \"" + log + L"\"");
+    expectSoundRun(collector);
+    const std::vector<LogEvent> events = readLog(log);
+    ASSERT_EQ(statesOf(events), (std::vector{ActivityState::active}));
+    EXPECT_EQ(events[0].title, "excluded");
+    EXPECT_EQ(events[0].curatedTitle, "");
+    EXPECT_EQ(events[0].app, "Microsoft Edge");
+}
+
 TEST(CollectorUnderWine, HelpAndBadOptionsOnTheStreamsItWasGiven) {
     const e2e::RunResult help = e2e::runProgram(collectorPath(), L"--help");
     EXPECT_EQ(help.exitCode, 0u);
@@ -250,7 +271,8 @@ TEST(CollectorUnderWine, HelpAndBadOptionsOnTheStreamsItWasGiven) {
           "--output", "--sampler", "--for", "--samples"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
-    for (const wchar_t* bad : {L"--interval 0", L"--output x", L"--exclude (", L"--bogus"}) {
+    for (const wchar_t* bad :
+         {L"--interval 0", L"--output x", L"--exclude (", L"--exclude (a)\\1", L"--bogus"}) {
         const e2e::RunResult run = e2e::runProgram(collectorPath(), bad);
         EXPECT_EQ(run.exitCode, 2u);
         EXPECT_EQ(run.out, "");
