@@ -1,15 +1,23 @@
 // The same rows for spreadsheets (CSV, RFC 4180) and scripts (one JSON document).
 #include "activity_report/render.h"
 
+#include "activity_report/text_width.h"
 #include "logformat/log_event.h"
 
 namespace report {
 
 namespace {
 
-std::string csvField(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string(text);
+// A CSV file is often printed on a terminal, and opened in a spreadsheet: control
+// characters are replaced as in the table, and a cell that a spreadsheet would run as a
+// formula gets a leading apostrophe, as OWASP advises. JSON keeps the text as it is.
+std::string csvField(std::string_view raw) {
+    const bool formula =
+        !raw.empty() && std::string_view("=+-@\t\r").find(raw.front()) != std::string_view::npos;
+    std::string text(formula ? 1 : 0, '\'');
+    text += printable(raw);
+    if (text.find_first_of(",\"") == std::string::npos) {
+        return text;
     }
     std::string out = "\"";
     for (const char c : text) {

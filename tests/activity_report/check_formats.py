@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """The report's three formats carry the same rows: the text table as a person reads it,
-the CSV as Python's csv module reads it, the JSON as Python's json module reads it.
+the CSV as Python's csv module reads it, the JSON as Python's json module reads it. The
+JSON keeps each name as it is; the table and the CSV replace control characters, and the
+CSV starts a cell that a spreadsheet would take for a formula with an apostrophe.
    check_formats.py REPORT LOGS"""
 import csv
 import io
@@ -43,6 +45,10 @@ def shown(name):
                    for c in name)
 
 
+def in_csv(name):
+    return ("'" if name[:1] in ("=", "+", "-", "@", "\t", "\r") else "") + shown(name)
+
+
 def text_rows(text):
     lines = text.split("\n")
     try:
@@ -68,7 +74,11 @@ for folders, selection, by, away in CASES:
         args.append("--include-away")
     label = " ".join(folders + selection + [by] + (["away"] if away else []))
     text = run(args)
-    table = list(csv.reader(io.StringIO(run(args + ["--format", "csv"]), newline="")))
+    csv_text = run(args + ["--format", "csv"])
+    table = list(csv.reader(io.StringIO(csv_text, newline="")))
+    raw = [c for c in csv_text.replace("\r\n", "") if shown(c) != c]
+    if raw:
+        failures.append(f"{label}: control characters in the CSV: {raw}")
     document = json.loads(run(args + ["--format", "json"]))
     rows, total = text_rows(text)
 
@@ -80,9 +90,10 @@ for folders, selection, by, away in CASES:
                         f"{len(document['rows'])} JSON rows")
         continue
     for (name, time, share), (csv_name, seconds, percent), item in zip(rows, body, document["rows"]):
-        if csv_name != item["name"] or float(seconds) != item["seconds"] or float(percent) != item["percent"]:
+        if (csv_name != in_csv(item["name"]) or float(seconds) != item["seconds"]
+                or float(percent) != item["percent"]):
             failures.append(f"{label}: CSV {csv_name!r} {seconds} {percent} vs JSON {item}")
-        expected = shown(csv_name)
+        expected = shown(item["name"])
         if name.endswith("\u2026"):
             if not expected.startswith(name[:-1]):
                 failures.append(f"{label}: text {name!r} is not a cut of {expected!r}")
