@@ -1,6 +1,7 @@
 // Totals over the committed logs: which time lands in which group, state and day.
 #include "activity_report/day_log.h"
 #include "activity_report/html_page.h"
+#include "activity_report/run_report.h"
 #include "activity_report/totals.h"
 
 #include <gtest/gtest.h>
@@ -413,4 +414,31 @@ TEST(ReportTotals, DaysWithAClockChange) {
             EXPECT_EQ(hours, c.hours);
         }
     }
+}
+
+TEST(ReportTotals, TheSameFolderTwiceCountsOnce) {
+    const std::filesystem::path basic = logs / "basic";
+    std::vector<std::vector<std::filesystem::path>> spellings = {
+        {basic, basic}, {basic, logs / "basic" / ""}, {basic, logs / "basic" / ".." / "basic"}};
+    // Through a link, where the system lets a test make one.
+    const std::filesystem::path link =
+        std::filesystem::temp_directory_path() / "activity-report-test-link";
+    std::error_code error;
+    std::filesystem::remove(link, error);
+    std::filesystem::create_directory_symlink(std::filesystem::absolute(basic), link, error);
+    if (!error) {
+        spellings.push_back({link, basic});
+    }
+    for (const std::vector<std::filesystem::path>& spelling : spellings) {
+        std::vector<std::string> arguments = {"activity-report", "--day", "2026-03-09", "--format",
+                                              "csv"};
+        for (const auto& folder : spelling) {
+            arguments.push_back("--dir");
+            arguments.push_back(utf8FromPath(folder));
+        }
+        RunOutput output;
+        ASSERT_EQ(runReport(arguments, lateClock, {}, output), 0) << output.err;
+        EXPECT_NE(output.out.find("Microsoft Word,6000.000,"), std::string::npos) << output.out;
+    }
+    std::filesystem::remove(link, error);
 }
