@@ -48,4 +48,19 @@ void appendJsonString(std::string& out, std::string_view text);
 // type, a bad timestamp or state. Keys it doesn't know are ignored.
 std::optional<LogEvent> parseLogEvent(std::string_view line);
 
+// The text fields of an event, for a reader that needs only some of them.
+namespace textField {
+inline constexpr unsigned title = 1u << 0;
+inline constexpr unsigned curatedTitle = 1u << 1;
+inline constexpr unsigned doc = 1u << 2;
+inline constexpr unsigned url = 1u << 3;
+inline constexpr unsigned app = 1u << 4;
+inline constexpr unsigned exePath = 1u << 5;
+inline constexpr unsigned all = (1u << 6) - 1;
+} // namespace textField
+
+// The same into EVENT, whose strings keep their storage from line to line: text fields
+// outside KEEP are checked as ever but left empty. False for a line that isn't an event.
+bool readLogEvent(std::string_view line, LogEvent& event, unsigned keep = textField::all);
+
 } // namespace logformat

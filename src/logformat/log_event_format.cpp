@@ -1,5 +1,6 @@
 // Writing an event line: the fixed key order, JSON escapes, strict UTF-8.
 #include "logformat/log_event.h"
+#include "logformat/utf8_sequence.h"
 
 #include <array>
 #include <cstdio>
@@ -11,40 +12,26 @@ namespace {
 constexpr std::array<std::string_view, 5> stateNames = {"active", "idle", "locked", "none",
                                                         "unavailable"};
 
-// Length of the valid UTF-8 sequence at text[at], or 0 when it isn't one.
-std::size_t validSequence(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    if (lead < 0x80) {
-        return 1;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high) {
-        return 0;
-    }
-    for (std::size_t i = at + 2; i < at + length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
-}
-
 } // namespace
+
+void appendUtf8(std::string& out, char32_t c) {
+    const auto byte = [](char32_t v) { return static_cast<char>(static_cast<unsigned char>(v)); };
+    if (c < 0x80) {
+        out += byte(c);
+    } else if (c < 0x800) {
+        out += byte(0xC0 | (c >> 6));
+        out += byte(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += byte(0xE0 | (c >> 12));
+        out += byte(0x80 | ((c >> 6) & 0x3F));
+        out += byte(0x80 | (c & 0x3F));
+    } else {
+        out += byte(0xF0 | (c >> 18));
+        out += byte(0x80 | ((c >> 12) & 0x3F));
+        out += byte(0x80 | ((c >> 6) & 0x3F));
+        out += byte(0x80 | (c & 0x3F));
+    }
+}
 
 void appendJsonString(std::string& out, std::string_view text) {
     out += '"';
@@ -65,7 +52,7 @@ void appendJsonString(std::string& out, std::string_view text) {
                 out += escaped;
             }
             ++at;
-        } else if (const std::size_t length = validSequence(text, at); length > 0) {
+        } else if (const std::size_t length = validUtf8Sequence(text, at); length > 0) {
             out.append(text.substr(at, length));
             at += length;
         } else {
