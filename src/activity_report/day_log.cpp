@@ -17,10 +17,16 @@ std::int64_t localDayNumber(std::int64_t unixMs, std::int32_t offsetMinutes) {
 
 std::vector<Piece> splitIntoDays(LogEvent event, std::int64_t firstDay, std::int64_t lastDay) {
     std::vector<Piece> pieces;
+    splitIntoDays(std::move(event), firstDay, lastDay, pieces);
+    return pieces;
+}
+
+void splitIntoDays(LogEvent event, std::int64_t firstDay, std::int64_t lastDay,
+                   std::vector<Piece>& pieces) {
     const logformat::Timestamp lastMoment{event.end.unixMs - 1, event.end.offsetMinutes};
     if (event.end.unixMs <= event.start.unixMs ||
         localDayNumber(lastMoment.unixMs, lastMoment.offsetMinutes) < firstDay) {
-        return pieces;
+        return;
     }
     // The offsets the event carries say which day each moment of it falls on, whatever
     // the zone of the machine that reads the log.
@@ -50,7 +56,32 @@ std::vector<Piece> splitIntoDays(LogEvent event, std::int64_t firstDay, std::int
         }
         from = to;
     }
-    return pieces;
+}
+
+unsigned textFieldsFor(const ReportOptions& options) {
+    namespace field = logformat::textField;
+    unsigned keep = 0;
+    switch (options.by) {
+    case GroupBy::app:
+        keep = field::app;
+        break;
+    case GroupBy::category:
+        break;
+    case GroupBy::doc:
+        keep = field::doc;
+        break;
+    case GroupBy::folder:
+        keep = field::url;
+        break;
+    case GroupBy::title:
+        keep = field::title;
+        break;
+    }
+    // The page's tooltips.
+    if (options.htmlFile) {
+        keep |= field::app | field::title;
+    }
+    return keep;
 }
 
 namespace {
@@ -153,25 +184,52 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
                 const std::function<void(Day&)>& onDay) {
     const std::int64_t firstDay = logformat::daysFromCivil(options.first);
     const std::int64_t lastDay = logformat::daysFromCivil(options.last);
+    const unsigned keep = textFieldsFor(options);
     std::map<std::int64_t, std::vector<Piece>> pending;
     std::int64_t handedOnThrough = firstDay - 1;
     std::string buffer;
     // The bucket of the day the last piece went to: the next one nearly always goes there.
     std::int64_t lastBucketDay = 0;
     std::vector<Piece>* lastBucket = nullptr;
+    // A day's storage, handed on to the next: a year read doesn't fault in fresh memory
+    // for every day.
+    std::vector<Piece> spare;
 
+    std::vector<Piece> pieces;
+    const auto bucketOf = [&](std::int64_t day) -> std::vector<Piece>& {
+        if (lastBucket == nullptr || lastBucketDay != day) {
+            const auto [bucket, added] = pending.try_emplace(day);
+            if (added) {
+                bucket->second = std::move(spare);
+                spare = {};
+            }
+            lastBucket = &bucket->second;
+            lastBucketDay = day;
+        }
+        return *lastBucket;
+    };
     const auto place = [&](LogEvent& event, std::size_t source) {
-        for (Piece& piece : splitIntoDays(std::move(event), firstDay, lastDay)) {
+        // Nearly every event lies whole on a selected day: it goes there in one move.
+        const std::int64_t startDay = localDayNumber(event.start.unixMs, event.start.offsetMinutes);
+        if (startDay > handedOnThrough && startDay <= lastDay &&
+            event.end.unixMs > event.start.unixMs &&
+            !logformat::nextMidnight(event.start, event.end)) {
+            const std::int64_t from = event.start.unixMs, to = event.end.unixMs;
+            const std::int32_t fromOffset = event.start.offsetMinutes;
+            const std::int32_t toOffset = event.end.offsetMinutes;
+            bucketOf(startDay).push_back(
+                Piece{std::move(event), from, to, source, fromOffset, toOffset});
+            return;
+        }
+        pieces.clear();
+        splitIntoDays(std::move(event), firstDay, lastDay, pieces);
+        for (Piece& piece : pieces) {
             piece.source = source;
             const std::int64_t day = pieceDay(piece);
             if (day <= handedOnThrough) {
                 ++counts.misplacedEvents;
             } else {
-                if (lastBucket == nullptr || lastBucketDay != day) {
-                    lastBucket = &pending[day];
-                    lastBucketDay = day;
-                }
-                lastBucket->push_back(std::move(piece));
+                bucketOf(day).push_back(std::move(piece));
             }
         }
     };
@@ -209,7 +267,7 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
         for (std::size_t source = 0; source < options.directories.size(); ++source) {
             readDayFile(
                 fileOf(source, file), counts.skippedLines,
-                [&](LogEvent& event) { place(event, source); }, buffer);
+                [&](LogEvent& event) { place(event, source); }, buffer, keep);
         }
         Day day;
         day.date = logformat::civilFromDays(file);
@@ -226,6 +284,10 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
         setSpan(day, clock);
         handedOnThrough = file;
         onDay(day);
+        if (day.pieces.capacity() > spare.capacity()) {
+            day.pieces.clear();
+            spare = std::move(day.pieces);
+        }
     }
 }
 

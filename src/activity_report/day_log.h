@@ -62,6 +62,12 @@ std::int64_t localDayNumber(std::int64_t unixMs, std::int32_t offsetMinutes);
 // dropped.
 std::vector<Piece> splitIntoDays(logformat::LogEvent event, std::int64_t firstDay,
                                  std::int64_t lastDay);
+// The same, appending the pieces to OUT.
+void splitIntoDays(logformat::LogEvent event, std::int64_t firstDay, std::int64_t lastDay,
+                   std::vector<Piece>& out);
+
+// The text fields of the events that the report asked for needs (logformat::textField).
+unsigned textFieldsFor(const ReportOptions& options);
 
 // Reads the selected days in order and hands each to ON_DAY, holding no more than a
 // day's events at a time. Missing files and folders are no data.

@@ -16,9 +16,11 @@ namespace report {
 // counted. A missing file has no lines. The file is read whole: it holds one day.
 void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
                  const std::function<void(logformat::LogEvent&)>& onEvent);
-// The same, reading into BUFFER, which keeps its storage for the next file.
+// The same, reading into BUFFER, which keeps its storage for the next file, and keeping
+// only the text fields in KEEP (logformat::textField).
 void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
-                 const std::function<void(logformat::LogEvent&)>& onEvent, std::string& buffer);
+                 const std::function<void(logformat::LogEvent&)>& onEvent, std::string& buffer,
+                 unsigned keep = logformat::textField::all);
 
 // Calls ON_EVENT for the event lines of FILE from its last line back, for as long as
 // it returns true. Lines that aren't events are passed over, uncounted.
