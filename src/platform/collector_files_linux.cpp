@@ -73,13 +73,17 @@ bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes
             return false;
         }
     }
-    // The folder isn't synced: until it is, a power cut leaves the previous content,
-    // which is whole too, and at most one sample older.
+    // The folder isn't synced here: until it is, a power cut may leave the previous
+    // content, which is whole too. syncName does it when that matters.
     if (rename(temporary.c_str(), file.c_str()) != 0) {
         unlink(temporary.c_str());
         return false;
     }
     return true;
+}
+
+bool syncName(const std::filesystem::path& file) {
+    return syncFolderOf(file);
 }
 
 // The handle is the descriptor plus one, so that descriptor 0 isn't "none".
