@@ -29,21 +29,12 @@ void keepIfTimed(std::vector<LogEvent>& closed, const LogEvent& event) {
 void endOpenAt(EventBuilder& builder, std::int64_t endMs, std::vector<LogEvent>& closed) {
     LogEvent& open = *builder.open;
     open.end = stamp(builder, endMs);
-    for (;;) {
-        const logformat::CivilDate day = logformat::localDate(open.start);
-        if (logformat::localDate(open.end) <= day) {
-            return;
-        }
-        const logformat::CivilDate next =
-            logformat::civilFromDays(logformat::daysFromCivil(day) + 1);
-        const std::int64_t midnight = logformat::localMidnight(next, builder.settings.offsetAt);
-        if (midnight <= open.start.unixMs || midnight > endMs) {
-            return; // an offset rule that moves midnight oddly: leave the event whole
-        }
+    while (const auto midnight =
+               logformat::nextMidnight(open.start, open.end, builder.settings.offsetAt)) {
         LogEvent before = open;
-        before.end = stamp(builder, midnight);
+        before.end = *midnight;
         keepIfTimed(closed, before);
-        open.start = before.end;
+        open.start = *midnight;
     }
 }
 

@@ -74,4 +74,17 @@ CivilDate localDate(const Timestamp& moment) {
         floorDiv(moment.unixMs + std::int64_t{moment.offsetMinutes} * 60'000, millisecondsPerDay));
 }
 
+std::optional<Timestamp> nextMidnight(const Timestamp& start, const Timestamp& end) {
+    const Timestamp lastMoment{end.unixMs - 1, end.offsetMinutes};
+    if (end.unixMs <= start.unixMs || localDate(lastMoment) <= localDate(start)) {
+        return std::nullopt;
+    }
+    for (const std::int32_t offset : {start.offsetMinutes, end.offsetMinutes}) {
+        if (auto midnight = nextMidnight(start, end, [offset](std::int64_t) { return offset; })) {
+            return midnight;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace logformat
