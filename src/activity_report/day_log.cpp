@@ -10,6 +10,7 @@ namespace report {
 
 using logformat::LogEvent;
 using logformat::millisecondsPerDay;
+using logformat::sameEvent;
 
 std::int64_t localDayNumber(std::int64_t unixMs, std::int32_t offsetMinutes) {
     return logformat::floorDiv(unixMs + std::int64_t{offsetMinutes} * 60'000, millisecondsPerDay);
@@ -237,18 +238,24 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
         return options.directories[source] / logformat::dayFileName(logformat::civilFromDays(day));
     };
 
-    // The open events count unless the collector has appended them already.
+    // current.json's events (the open one, and any the collector couldn't write yet)
+    // count unless the collector has appended them already; each day file is read once.
     for (std::size_t source = 0; source < options.directories.size(); ++source) {
-        auto open = readOpenEvent(options.directories[source], counts.skippedLines);
-        if (!open) {
-            continue;
+        std::vector<LogEvent> current =
+            readCurrentEvents(options.directories[source], counts.skippedLines);
+        std::map<std::int64_t, std::vector<LogEvent*>> byDay;
+        for (LogEvent& event : current) {
+            byDay[localDayNumber(event.start.unixMs, event.start.offsetMinutes)].push_back(&event);
         }
-        bool appended = false;
-        std::uint64_t ignored = 0;
-        readDayFile(fileOf(source, localDayNumber(open->start.unixMs, open->start.offsetMinutes)),
-                    ignored, [&](const LogEvent& event) { appended |= sameEvent(event, *open); });
-        if (!appended) {
-            place(*open, source);
+        for (auto& [day, events] : byDay) {
+            std::uint64_t ignored = 0;
+            readDayFile(fileOf(source, day), ignored, [&](const LogEvent& appended) {
+                std::erase_if(events,
+                              [&](const LogEvent* event) { return sameEvent(*event, appended); });
+            });
+            for (LogEvent* event : events) {
+                place(*event, source);
+            }
         }
     }
 

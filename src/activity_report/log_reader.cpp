@@ -155,17 +155,12 @@ void readDayFileBackwards(const std::filesystem::path& file,
     }
 }
 
-std::optional<logformat::LogEvent> readOpenEvent(const std::filesystem::path& directory,
-                                                 std::uint64_t& skippedLines) {
-    std::optional<logformat::LogEvent> open;
+std::vector<logformat::LogEvent> readCurrentEvents(const std::filesystem::path& directory,
+                                                   std::uint64_t& skippedLines) {
+    std::vector<logformat::LogEvent> events;
     readDayFile(directory / logformat::currentEventFileName, skippedLines,
-                [&](logformat::LogEvent& event) { open = std::move(event); });
-    return open;
-}
-
-bool sameEvent(const logformat::LogEvent& a, const logformat::LogEvent& b) {
-    return a.start.unixMs == b.start.unixMs && a.state == b.state && a.pid == b.pid &&
-           a.title == b.title;
+                [&](logformat::LogEvent& event) { events.push_back(std::move(event)); });
+    return events;
 }
 
 } // namespace report

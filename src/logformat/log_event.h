@@ -35,6 +35,14 @@ constexpr std::int64_t durationMs(const LogEvent& event) {
     return event.end.unixMs - event.start.unixMs;
 }
 
+// The same event, by what it is rather than how long it had run: an open event the
+// collector kept in current.json and the line it appended when the event closed differ
+// in their end, and in nothing that says which event it is.
+inline bool sameEvent(const LogEvent& a, const LogEvent& b) {
+    return a.start.unixMs == b.start.unixMs && a.state == b.state && a.pid == b.pid &&
+           a.title == b.title && a.exePath == b.exePath;
+}
+
 // The event's line, keys in their fixed order, ending in LF. Text that isn't valid
 // UTF-8 has each bad byte replaced by U+FFFD, so that every line is strict UTF-8.
 std::string formatLogEvent(const LogEvent& event);
