@@ -11,6 +11,7 @@
 #include "platform/console.h"
 #include "platform/input_idle.h"
 #include "platform/system.h"
+#include "text/utf8_path.h"
 
 #include <chrono>
 #include <cmath>
@@ -91,23 +92,15 @@ int runCollector(const Options& options) {
         return 2;
     }
     // Two collectors on one folder would write every span twice and fight over
-    // current.json (started both from the Startup folder and by a task, say).
-    platform::FolderLock lock;
-    if (!store.toStandardOutput) {
-        std::error_code error;
-        std::filesystem::create_directories(store.directory, error);
-        platform::FolderLockResult locked = platform::lockFolder(store.directory);
-        if (locked.busy) {
-            platform::writeStandardError("activity-log: another activity-log is writing to " +
-                                         utf8FromPath(store.directory) + "\n");
-            return 2;
-        }
-        // A folder that can't be locked can't be written either: the events wait in
-        // memory until it can.
-        lock = std::move(locked.lock);
+    // current.json (started both from the Startup folder and by a task, say). A folder
+    // that can't be locked yet (missing, unwritable) is tried again at every sample, and
+    // nothing is written there until it is held.
+    if (holdFolder(store) == FolderHold::busy) {
+        platform::writeStandardError("activity-log: another activity-log is writing to " +
+                                     text::utf8FromPath(store.directory) + "\n");
+        return 2;
     }
     platform::watchForStopRequests();
-    recoverLeftover(store);
 
     ActivityRules rules;
     rules.idleAfterMs = secondsToMs(options.idleAfterSeconds);
@@ -135,6 +128,7 @@ int runCollector(const Options& options) {
     Clock::time_point lastTick = started;
     std::int64_t lastWall = wallNowMs();
     bool stopAsked = false;
+    bool takenByAnother = false;
     while (!stopAsked) {
         // The moment of the sample is when the sampler starts looking.
         const Clock::time_point tick = Clock::now();
@@ -154,8 +148,18 @@ int runCollector(const Options& options) {
         observation.monotonicMs = monotonicMs(tick);
         observation.idleMs = idle;
         observation.what = describeSample(sampleOf(run), idle, rules);
+        const FolderHold hold = holdFolder(store);
         keepEvents(store, observe(builder, observation));
-        saveOpenEvent(store, builder.open);
+        if (hold == FolderHold::busy) {
+            // Taken by another collector while this one waited for it: that one records
+            // from now on, and this one may not write there.
+            takenByAnother = true;
+            break;
+        }
+        if (store.outputGone) {
+            break;
+        }
+        saveCurrent(store, builder.open);
 
         ++taken;
         if (options.samples && taken >= *options.samples) {
@@ -184,11 +188,24 @@ int runCollector(const Options& options) {
         stopWall = lastWall + std::chrono::duration_cast<Milliseconds>(deadline - lastTick).count();
     }
     const bool written = keepEvents(store, finish(builder, stopWall, monotonicMs(stopTick)));
-    if (written) {
-        saveOpenEvent(store, std::nullopt);
-    } else {
-        // The last chance for what the log never took: the lines go to standard error,
-        // for the user to add by hand.
+    if (takenByAnother) {
+        platform::writeStandardError("activity-log: another activity-log took " +
+                                     text::utf8FromPath(store.directory) +
+                                     " while this one waited for it; stopping\n");
+    } else if (store.outputGone) {
+        platform::writeStandardError(
+            "activity-log: can't write to standard output any more (its reader went away?); "
+            "stopping\n");
+    }
+    // What the log didn't take waits in current.json for the next start; where even that
+    // can't be written, standard error is the last chance, for the user to add by hand.
+    const bool kept = !takenByAnother && saveCurrent(store, std::nullopt);
+    if (!written && kept && !store.toStandardOutput) {
+        platform::writeStandardError(
+            "activity-log: " + std::to_string(store.pending.size()) + " events wait in " +
+            text::utf8FromPath(store.directory / logformat::currentEventFileName) +
+            " for the next start to write them\n");
+    } else if (!written) {
         platform::writeStandardError("activity-log: " + std::to_string(store.pending.size()) +
                                      " events could not be written to the log:\n");
         for (const logformat::LogEvent& event : store.pending) {
@@ -196,7 +213,7 @@ int runCollector(const Options& options) {
         }
     }
     platform::stopCompleted();
-    return written ? 0 : 1;
+    return takenByAnother ? 2 : written ? 0 : 1;
 }
 
 } // namespace activity_log

@@ -32,9 +32,14 @@ struct EventBuilder {
     std::optional<logformat::LogEvent> open; // the event still running
     std::int64_t lastWallMs = 0;
     std::int64_t lastMonotonicMs = 0;
+    // The moment the last sample was given: its wall clock, or, once that was set back,
+    // the moment before carried forward on the monotonic clock.
+    std::int64_t lastMs = 0;
 };
 
-// Takes one sample; returns the events it closed, oldest first.
+// Takes one sample; returns the events it closed, oldest first. A wall clock set back
+// never makes an event start before the last one ended: time goes on by the monotonic
+// clock until the wall clock reads later again (a sleep, a step forward).
 std::vector<logformat::LogEvent> observe(EventBuilder& builder, const Observation& sample);
 
 // Stops at the moment given: the open event ends there (or at its last sample, when

@@ -2,11 +2,12 @@
 
 #include "activity_log/options.h"
 #include "logformat/log_files.h"
-#include "platform/collector_files.h"
 #include "platform/console.h"
+#include "text/utf8_path.h"
 
+#include <algorithm>
 #include <fstream>
-#include <iterator>
+#include <map>
 #include <system_error>
 
 namespace activity_log {
@@ -20,37 +21,64 @@ std::filesystem::path dayFile(const LogStore& store, const logformat::LogEvent& 
     return store.directory / logformat::dayFileName(logformat::localDate(event.start));
 }
 
+// The file's bytes; none when it can't be read (a folder in its place, say).
+std::string readWhole(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string bytes;
+    char chunk[65536];
+    while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
+        bytes.append(chunk, static_cast<std::size_t>(file.gcount()));
+    }
+    return file.bad() ? std::string() : bytes;
+}
+
+// The events of the lines of TEXT; a line that isn't one (cut short, NUL padding) is
+// passed over.
+std::vector<logformat::LogEvent> eventsOf(const std::string& text) {
+    std::vector<logformat::LogEvent> events;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string_view line(text.data() + at, end - at);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (auto event = logformat::parseLogEvent(line)) {
+            events.push_back(std::move(*event));
+        }
+        at = end + 1;
+    }
+    return events;
+}
+
+// True when FILE has bytes after its last line end: the tail a power cut left.
+bool endsMidLine(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    if (!in || in.tellg() <= 0) {
+        return false;
+    }
+    in.seekg(-1, std::ios::end);
+    char last = '\n';
+    in.get(last);
+    return last != '\n';
+}
+
 bool writeEvent(const LogStore& store, const logformat::LogEvent& event) {
-    const std::string line = logformat::formatLogEvent(event);
+    std::string line = logformat::formatLogEvent(event);
     if (store.toStandardOutput) {
         return platform::writeStandardOutput(line);
     }
     std::error_code error;
     std::filesystem::create_directories(store.directory, error);
-    return !error && platform::appendDurably(dayFile(store, event), line);
-}
-
-std::string readWhole(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-// The last complete line of FILE, line end included; only its tail is read.
-std::string lastLine(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file) {
-        return {};
+    const std::filesystem::path file = dayFile(store, event);
+    // Glued onto a torn last line, the event would be lost with it.
+    if (endsMidLine(file)) {
+        line.insert(line.begin(), '\n');
     }
-    const std::streamoff size = file.tellg();
-    const std::streamoff from = size > 65536 ? size - 65536 : 0;
-    file.seekg(from);
-    std::string tail(static_cast<std::size_t>(size - from), '\0');
-    file.read(tail.data(), static_cast<std::streamsize>(tail.size()));
-    if (tail.empty() || tail.back() != '\n') {
-        return {};
-    }
-    const std::size_t start = tail.rfind('\n', tail.size() - 2);
-    return start == std::string::npos ? (from == 0 ? tail : std::string()) : tail.substr(start + 1);
+    return !error && platform::appendDurably(file, line);
 }
 
 void sayFailing(LogStore& store, bool nowFailing) {
@@ -58,77 +86,130 @@ void sayFailing(LogStore& store, bool nowFailing) {
         return;
     }
     store.failing = nowFailing;
-    const std::string where =
-        store.toStandardOutput ? "standard output" : utf8FromPath(store.directory);
+    const std::string where = text::utf8FromPath(store.directory);
     if (nowFailing) {
         platform::writeStandardError("activity-log: can't write the log to " + where +
-                                     "; keeping the events in memory and trying again at "
-                                     "every sample\n");
+                                     "; keeping the events and trying again at every sample\n");
     } else {
         platform::writeStandardError("activity-log: the log is written to " + where + " again\n");
     }
 }
 
-} // namespace
-
-void recoverLeftover(LogStore& store) {
-    if (store.toStandardOutput) {
-        return;
-    }
-    const std::filesystem::path current = currentFile(store);
-    std::string line = readWhole(current);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
-        line.pop_back();
-    }
-    const std::optional<logformat::LogEvent> leftover = logformat::parseLogEvent(line);
-    if (leftover && logformat::durationMs(*leftover) > 0) {
-        // A kill between appending an event and replacing current.json leaves the
-        // event in both places: it is appended once.
-        if (lastLine(dayFile(store, *leftover)) != logformat::formatLogEvent(*leftover)) {
-            store.pending.push_back(*leftover);
+// current.json's events, oldest first, that their day files lack: a kill between an
+// append and the replacing of current.json leaves an event in both, and so does a power
+// cut that takes a rename back.
+void takeInLeftovers(LogStore& store) {
+    store.saved = readWhole(currentFile(store));
+    std::map<logformat::CivilDate, std::vector<logformat::LogEvent>> appended;
+    std::vector<logformat::LogEvent> missing;
+    for (logformat::LogEvent& event : eventsOf(store.saved)) {
+        if (logformat::durationMs(event) <= 0) {
+            continue;
+        }
+        auto [day, first] = appended.try_emplace(logformat::localDate(event.start));
+        if (first) {
+            day->second = eventsOf(readWhole(dayFile(store, event)));
+        }
+        if (std::none_of(day->second.begin(), day->second.end(),
+                         [&](const logformat::LogEvent& line) {
+                             return logformat::sameEvent(line, event);
+                         })) {
+            missing.push_back(std::move(event));
         }
     }
-    if (keepEvents(store, {})) {
-        std::error_code error;
-        std::filesystem::remove(current, error);
+    store.pending.insert(store.pending.begin(), missing.begin(), missing.end());
+}
+
+} // namespace
+
+FolderHold holdFolder(LogStore& store) {
+    if (store.toStandardOutput || store.lock) {
+        return FolderHold::held;
     }
+    std::error_code error;
+    std::filesystem::create_directories(store.directory, error);
+    platform::FolderLockResult locked = platform::lockFolder(store.directory);
+    if (locked.busy) {
+        return FolderHold::busy;
+    }
+    if (!locked.lock) {
+        return FolderHold::waiting;
+    }
+    store.lock = std::move(locked.lock);
+    takeInLeftovers(store);
+    return FolderHold::held;
 }
 
 bool keepEvents(LogStore& store, std::vector<logformat::LogEvent> closed) {
     for (logformat::LogEvent& event : closed) {
         store.pending.push_back(std::move(event));
     }
+    if (store.outputGone) {
+        return false;
+    }
+    if (!store.toStandardOutput && !store.lock) {
+        sayFailing(store, true);
+        return false;
+    }
     while (!store.pending.empty()) {
         if (!writeEvent(store, store.pending.front())) {
-            sayFailing(store, true);
+            // Standard output that failed once (its reader gone) never takes a line again.
+            if (store.toStandardOutput) {
+                store.outputGone = true;
+            } else {
+                sayFailing(store, true);
+            }
             return false;
         }
         store.pending.pop_front();
     }
-    sayFailing(store, false);
+    if (!store.toStandardOutput) {
+        sayFailing(store, false);
+    }
     return true;
 }
 
-void saveOpenEvent(LogStore& store, const std::optional<logformat::LogEvent>& open) {
+bool saveCurrent(LogStore& store, const std::optional<logformat::LogEvent>& open) {
     if (store.toStandardOutput) {
-        return;
+        return true;
+    }
+    if (!store.lock) {
+        return false;
+    }
+    std::string queued;
+    for (const logformat::LogEvent& event : store.pending) {
+        queued += logformat::formatLogEvent(event);
+    }
+    std::string content = queued;
+    if (open) {
+        content += logformat::formatLogEvent(*open);
+    }
+    if (content == store.saved) {
+        return true;
     }
     const std::filesystem::path current = currentFile(store);
-    if (!open) {
-        std::error_code error;
-        std::filesystem::remove(current, error);
-        store.savedOpen.clear();
-        return;
-    }
-    std::string line = logformat::formatLogEvent(*open);
-    if (line == store.savedOpen) {
-        return;
-    }
     std::error_code error;
-    std::filesystem::create_directories(store.directory, error);
-    if (!error && platform::replaceAtomically(current, line)) {
-        store.savedOpen = std::move(line);
+    if (content.empty()) {
+        std::filesystem::remove(current, error);
+        if (error) {
+            return false;
+        }
+    } else {
+        std::filesystem::create_directories(store.directory, error);
+        if (error || !platform::replaceAtomically(current, content)) {
+            return false;
+        }
+        // Queued events are nowhere else: their new name must survive a power cut. The
+        // open event alone needn't sync the folder at every sample: a rename taken back
+        // leaves an earlier state of it (ended a sample sooner), or one its day file
+        // holds already, which the next start knows by its identity.
+        if (!queued.empty() && queued != store.syncedQueue && !platform::syncName(current)) {
+            return false;
+        }
     }
+    store.saved = std::move(content);
+    store.syncedQueue = std::move(queued);
+    return true;
 }
 
 } // namespace activity_log

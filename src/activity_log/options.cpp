@@ -1,6 +1,7 @@
 #include "activity_log/options.h"
 
 #include "text/pattern.h"
+#include "text/utf8_path.h"
 
 #include <CLI/CLI.hpp>
 
@@ -109,9 +110,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
         parsed.err = "activity-log: --output - and --dir exclude each other\n";
         return parsed;
     }
-    options.directory = pathFromUtf8(directory);
+    options.directory = text::pathFromUtf8(directory);
     options.toStandardOutput = !output.empty();
-    options.sampler = pathFromUtf8(sampler);
+    options.sampler = text::pathFromUtf8(sampler);
     if (app.count("--for") > 0) {
         options.forSeconds = forSeconds;
     }

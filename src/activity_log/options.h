@@ -1,8 +1,6 @@
 // The collector's command line.
 #pragma once
 
-#include "text/utf8_path.h"
-
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -33,9 +31,5 @@ struct ParsedOptions {
 
 // ARGUMENTS are the program's arguments after its name, in UTF-8.
 ParsedOptions parseOptions(const std::vector<std::string>& arguments);
-
-// The collector's paths to and from UTF-8 are the shared ones.
-using text::pathFromUtf8;
-using text::utf8FromPath;
 
 } // namespace activity_log

@@ -10,6 +10,7 @@ namespace report {
 
 using logformat::LogEvent;
 using logformat::millisecondsPerDay;
+using logformat::sameEvent;
 
 std::int64_t localDayNumber(std::int64_t unixMs, std::int32_t offsetMinutes) {
     return logformat::floorDiv(unixMs + std::int64_t{offsetMinutes} * 60'000, millisecondsPerDay);
@@ -17,56 +18,165 @@ std::int64_t localDayNumber(std::int64_t unixMs, std::int32_t offsetMinutes) {
 
 std::vector<Piece> splitIntoDays(LogEvent event, std::int64_t firstDay, std::int64_t lastDay) {
     std::vector<Piece> pieces;
-    if (event.end.unixMs <= event.start.unixMs) {
-        return pieces;
-    }
-    // The event's own offset says which day a moment of it falls on, whatever the zone
-    // of the machine that reads the log.
-    const std::int32_t offset = event.start.offsetMinutes;
-    const std::int64_t offsetMs = std::int64_t{offset} * 60'000;
-    const std::int64_t startDay = localDayNumber(event.start.unixMs, offset);
-    const std::int64_t endDay = localDayNumber(event.end.unixMs - 1, offset);
-    const std::int64_t from = std::max(startDay, firstDay), to = std::min(endDay, lastDay);
-    for (std::int64_t day = from; day <= to; ++day) {
-        const std::int64_t midnight = day * millisecondsPerDay - offsetMs;
-        const std::int64_t start = std::max(event.start.unixMs, midnight);
-        const std::int64_t end = std::min(event.end.unixMs, midnight + millisecondsPerDay);
-        // Nearly every event lies on one day: the last piece takes the event itself.
-        pieces.push_back(Piece{day == to ? std::move(event) : event, start, end, 0});
-    }
+    splitIntoDays(std::move(event), firstDay, lastDay, pieces);
     return pieces;
+}
+
+void splitIntoDays(LogEvent event, std::int64_t firstDay, std::int64_t lastDay,
+                   std::vector<Piece>& pieces) {
+    const logformat::Timestamp lastMoment{event.end.unixMs - 1, event.end.offsetMinutes};
+    if (event.end.unixMs <= event.start.unixMs ||
+        localDayNumber(lastMoment.unixMs, lastMoment.offsetMinutes) < firstDay) {
+        return;
+    }
+    // The offsets the event carries say which day each moment of it falls on, whatever
+    // the zone of the machine that reads the log.
+    logformat::Timestamp from = event.start;
+    // An event reaching in from long before: its part before the day ahead of the
+    // selection is never looked at, however many days it spans.
+    const std::int64_t skipTo =
+        (firstDay - 1) * millisecondsPerDay - std::int64_t{from.offsetMinutes} * 60'000;
+    if (from.unixMs < skipTo && skipTo < event.end.unixMs) {
+        from.unixMs = skipTo;
+    }
+    for (;;) {
+        const std::int64_t day = localDayNumber(from.unixMs, from.offsetMinutes);
+        if (day > lastDay) {
+            break;
+        }
+        const auto midnight = logformat::nextMidnight(from, event.end);
+        const logformat::Timestamp to = midnight ? *midnight : event.end;
+        const bool last = !midnight || localDayNumber(to.unixMs, to.offsetMinutes) > lastDay;
+        if (day >= firstDay) {
+            // Nearly every event lies on one day: the last piece takes the event itself.
+            pieces.push_back(Piece{last ? std::move(event) : event, from.unixMs, to.unixMs, 0,
+                                   from.offsetMinutes, to.offsetMinutes});
+        }
+        if (last) {
+            break;
+        }
+        from = to;
+    }
+}
+
+unsigned textFieldsFor(const ReportOptions& options) {
+    namespace field = logformat::textField;
+    unsigned keep = 0;
+    switch (options.by) {
+    case GroupBy::app:
+        keep = field::app;
+        break;
+    case GroupBy::category:
+        break;
+    case GroupBy::doc:
+        keep = field::doc;
+        break;
+    case GroupBy::folder:
+        keep = field::url;
+        break;
+    case GroupBy::title:
+        keep = field::title;
+        break;
+    }
+    // The page's tooltips.
+    if (options.htmlFile) {
+        keep |= field::app | field::title;
+    }
+    return keep;
 }
 
 namespace {
 
 std::int64_t pieceDay(const Piece& piece) {
-    return localDayNumber(piece.fromMs, piece.event.start.offsetMinutes);
+    return localDayNumber(piece.fromMs, piece.fromOffset);
 }
 
-// The day's span. Midnights come from the system's zone when the day's events agree with
-// it; a log written in another zone (another machine, a journey) gets its own midnights.
+// The moment in [FROM_MS, TO_MS) where the rule's offset first differs from its offset
+// at FROM_MS; offsets change on whole seconds at least.
+std::int64_t changeWithin(std::int64_t fromMs, std::int64_t toMs, const Clock& clock) {
+    const std::int32_t before = clock.offsetAt(fromMs);
+    while (toMs - fromMs > 1) {
+        const std::int64_t middle = fromMs + (toMs - fromMs) / 2;
+        (clock.offsetAt(middle) == before ? fromMs : toMs) = middle;
+    }
+    return toMs;
+}
+
+// When the clock changed inside PIECE, which the log can't say: most zones change at
+// 02:00 by the clock before the change, else say the first whole hour inside it.
+std::int64_t guessedChange(const Piece& piece) {
+    constexpr std::int64_t hourMs = 3'600'000;
+    const std::int64_t offsetMs = std::int64_t{piece.fromOffset} * 60'000;
+    const std::int64_t local = piece.fromMs + offsetMs;
+    const std::int64_t twoOClock =
+        logformat::floorDiv(local, millisecondsPerDay) * millisecondsPerDay + 2 * hourMs - offsetMs;
+    if (twoOClock > piece.fromMs && twoOClock < piece.toMs) {
+        return twoOClock;
+    }
+    const std::int64_t nextHour = logformat::floorDiv(local, hourMs) * hourMs + hourMs - offsetMs;
+    return std::min(nextHour, piece.toMs);
+}
+
+// How the day's clock reads, for the page's hours. By the system's rule when the day is
+// in the system's zone; else from the log's own offsets.
+void setOffsets(Day& day, const Clock& clock, bool systemZone) {
+    const std::int64_t start = day.spanStartMs, end = day.midnightAfterMs;
+    if (systemZone) {
+        day.offsets = {{start, clock.offsetAt(start)}};
+        if (end > start && clock.offsetAt(end - 1) != day.offsets.back().minutes) {
+            const std::int64_t change = changeWithin(start, end - 1, clock);
+            day.offsets.push_back({change, clock.offsetAt(change)});
+        }
+        return;
+    }
+    const auto change = [&](std::int64_t at, std::int32_t minutes) {
+        if (day.offsets.empty() || day.offsets.back().minutes != minutes) {
+            day.offsets.push_back({std::max(at, start), minutes});
+        }
+    };
+    if (day.pieces.empty()) {
+        day.offsets = {{start, clock.offsetAt(start)}};
+        return;
+    }
+    // Machines in other zones have clocks of their own: the first one's is the day's.
+    for (const Piece& piece : day.pieces) {
+        if (piece.source != day.pieces.front().source) {
+            continue;
+        }
+        change(piece.fromMs, piece.fromOffset);
+        if (piece.toOffset != piece.fromOffset) {
+            change(guessedChange(piece), piece.toOffset);
+        }
+    }
+}
+
+// The day's span, midnight to midnight. The midnights come from the system's zone when
+// the day's events agree with it; a log written in another zone (another machine, a
+// journey) gets its own, by the offsets at its first and last moments.
 void setSpan(Day& day, const Clock& clock) {
     const std::int64_t number = logformat::daysFromCivil(day.date);
     std::int64_t start = logformat::localMidnight(day.date, clock.offsetAt);
     std::int64_t end =
         logformat::localMidnight(logformat::civilFromDays(number + 1), clock.offsetAt);
+    bool systemZone = true;
     if (!day.pieces.empty()) {
         const Piece& first = day.pieces.front();
         const auto last =
             std::max_element(day.pieces.begin(), day.pieces.end(),
                              [](const Piece& a, const Piece& b) { return a.toMs < b.toMs; });
-        const std::int32_t firstOffset = first.event.start.offsetMinutes;
-        const std::int32_t lastOffset = last->event.start.offsetMinutes;
-        if (clock.offsetAt(first.fromMs) != firstOffset) {
-            start = number * millisecondsPerDay - std::int64_t{firstOffset} * 60'000;
+        if (clock.offsetAt(first.fromMs) != first.fromOffset) {
+            start = number * millisecondsPerDay - std::int64_t{first.fromOffset} * 60'000;
+            systemZone = false;
         }
-        if (clock.offsetAt(last->toMs - 1) != lastOffset) {
-            end = (number + 1) * millisecondsPerDay - std::int64_t{lastOffset} * 60'000;
+        if (clock.offsetAt(last->toMs) != last->toOffset) {
+            end = (number + 1) * millisecondsPerDay - std::int64_t{last->toOffset} * 60'000;
+            systemZone = false;
         }
     }
     day.spanStartMs = start;
     day.midnightAfterMs = std::max(start, end);
     day.spanEndMs = std::max(start, std::min(end, clock.nowMs));
+    setOffsets(day, clock, systemZone);
 }
 
 } // namespace
@@ -75,25 +185,52 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
                 const std::function<void(Day&)>& onDay) {
     const std::int64_t firstDay = logformat::daysFromCivil(options.first);
     const std::int64_t lastDay = logformat::daysFromCivil(options.last);
+    const unsigned keep = textFieldsFor(options);
     std::map<std::int64_t, std::vector<Piece>> pending;
     std::int64_t handedOnThrough = firstDay - 1;
     std::string buffer;
     // The bucket of the day the last piece went to: the next one nearly always goes there.
     std::int64_t lastBucketDay = 0;
     std::vector<Piece>* lastBucket = nullptr;
+    // A day's storage, handed on to the next: a year read doesn't fault in fresh memory
+    // for every day.
+    std::vector<Piece> spare;
 
+    std::vector<Piece> pieces;
+    const auto bucketOf = [&](std::int64_t day) -> std::vector<Piece>& {
+        if (lastBucket == nullptr || lastBucketDay != day) {
+            const auto [bucket, added] = pending.try_emplace(day);
+            if (added) {
+                bucket->second = std::move(spare);
+                spare = {};
+            }
+            lastBucket = &bucket->second;
+            lastBucketDay = day;
+        }
+        return *lastBucket;
+    };
     const auto place = [&](LogEvent& event, std::size_t source) {
-        for (Piece& piece : splitIntoDays(std::move(event), firstDay, lastDay)) {
+        // Nearly every event lies whole on a selected day: it goes there in one move.
+        const std::int64_t startDay = localDayNumber(event.start.unixMs, event.start.offsetMinutes);
+        if (startDay > handedOnThrough && startDay <= lastDay &&
+            event.end.unixMs > event.start.unixMs &&
+            !logformat::nextMidnight(event.start, event.end)) {
+            const std::int64_t from = event.start.unixMs, to = event.end.unixMs;
+            const std::int32_t fromOffset = event.start.offsetMinutes;
+            const std::int32_t toOffset = event.end.offsetMinutes;
+            bucketOf(startDay).push_back(
+                Piece{std::move(event), from, to, source, fromOffset, toOffset});
+            return;
+        }
+        pieces.clear();
+        splitIntoDays(std::move(event), firstDay, lastDay, pieces);
+        for (Piece& piece : pieces) {
             piece.source = source;
             const std::int64_t day = pieceDay(piece);
             if (day <= handedOnThrough) {
                 ++counts.misplacedEvents;
             } else {
-                if (lastBucket == nullptr || lastBucketDay != day) {
-                    lastBucket = &pending[day];
-                    lastBucketDay = day;
-                }
-                lastBucket->push_back(std::move(piece));
+                bucketOf(day).push_back(std::move(piece));
             }
         }
     };
@@ -101,18 +238,24 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
         return options.directories[source] / logformat::dayFileName(logformat::civilFromDays(day));
     };
 
-    // The open events count unless the collector has appended them already.
+    // current.json's events (the open one, and any the collector couldn't write yet)
+    // count unless the collector has appended them already; each day file is read once.
     for (std::size_t source = 0; source < options.directories.size(); ++source) {
-        auto open = readOpenEvent(options.directories[source], counts.skippedLines);
-        if (!open) {
-            continue;
+        std::vector<LogEvent> current =
+            readCurrentEvents(options.directories[source], counts.skippedLines);
+        std::map<std::int64_t, std::vector<LogEvent*>> byDay;
+        for (LogEvent& event : current) {
+            byDay[localDayNumber(event.start.unixMs, event.start.offsetMinutes)].push_back(&event);
         }
-        bool appended = false;
-        std::uint64_t ignored = 0;
-        readDayFile(fileOf(source, localDayNumber(open->start.unixMs, open->start.offsetMinutes)),
-                    ignored, [&](const LogEvent& event) { appended |= sameEvent(event, *open); });
-        if (!appended) {
-            place(*open, source);
+        for (auto& [day, events] : byDay) {
+            std::uint64_t ignored = 0;
+            readDayFile(fileOf(source, day), ignored, [&](const LogEvent& appended) {
+                std::erase_if(events,
+                              [&](const LogEvent* event) { return sameEvent(*event, appended); });
+            });
+            for (LogEvent* event : events) {
+                place(*event, source);
+            }
         }
     }
 
@@ -121,7 +264,7 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
     for (std::size_t source = 0; source < options.directories.size(); ++source) {
         readDayFileBackwards(fileOf(source, firstDay - 1), [&](LogEvent& event) {
             const bool reachesIn =
-                localDayNumber(event.end.unixMs - 1, event.start.offsetMinutes) >= firstDay;
+                localDayNumber(event.end.unixMs - 1, event.end.offsetMinutes) >= firstDay;
             place(event, source);
             return reachesIn;
         });
@@ -131,7 +274,7 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
         for (std::size_t source = 0; source < options.directories.size(); ++source) {
             readDayFile(
                 fileOf(source, file), counts.skippedLines,
-                [&](LogEvent& event) { place(event, source); }, buffer);
+                [&](LogEvent& event) { place(event, source); }, buffer, keep);
         }
         Day day;
         day.date = logformat::civilFromDays(file);
@@ -148,6 +291,10 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
         setSpan(day, clock);
         handedOnThrough = file;
         onDay(day);
+        if (day.pieces.capacity() > spare.capacity()) {
+            day.pieces.clear();
+            spare = std::move(day.pieces);
+        }
     }
 }
 

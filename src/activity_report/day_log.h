@@ -11,12 +11,22 @@
 
 namespace report {
 
-// One event's part within one local day, [fromMs, toMs).
+// One event's part within one local day, [fromMs, toMs), with the local offsets in
+// effect at its two ends.
 struct Piece {
     logformat::LogEvent event;
     std::int64_t fromMs = 0;
     std::int64_t toMs = 0;
     std::size_t source = 0; // which folder it came from
+    std::int32_t fromOffset = 0;
+    std::int32_t toOffset = 0;
+};
+
+// The day's local clock from FROM_MS on: local time minus UTC, in minutes.
+struct LocalOffset {
+    std::int64_t fromMs = 0;
+    std::int32_t minutes = 0;
+    friend bool operator==(const LocalOffset&, const LocalOffset&) = default;
 };
 
 struct Day {
@@ -27,6 +37,9 @@ struct Day {
     std::int64_t spanEndMs = 0;
     std::int64_t midnightAfterMs = 0; // the day's end, even while it runs
     std::vector<Piece> pieces;        // in order of their start
+    // How the day's clock reads: its offset at the start, then each change (a 23- or
+    // 25-hour day has one).
+    std::vector<LocalOffset> offsets;
 };
 
 // The moment the report runs and the system's time-zone rule (unix ms to local minus
@@ -44,10 +57,17 @@ struct ReadCounts {
 // Local day number (days since 1970-01-01) of a moment at a given offset.
 std::int64_t localDayNumber(std::int64_t unixMs, std::int32_t offsetMinutes);
 
-// Splits EVENT at the local midnights of its own offset into pieces on the days
-// FIRST_DAY..LAST_DAY (day numbers); parts outside are dropped.
+// Splits EVENT at the local midnights it crosses, by the offsets its own start and end
+// carry, into pieces on the days FIRST_DAY..LAST_DAY (day numbers); parts outside are
+// dropped.
 std::vector<Piece> splitIntoDays(logformat::LogEvent event, std::int64_t firstDay,
                                  std::int64_t lastDay);
+// The same, appending the pieces to OUT.
+void splitIntoDays(logformat::LogEvent event, std::int64_t firstDay, std::int64_t lastDay,
+                   std::vector<Piece>& out);
+
+// The text fields of the events that the report asked for needs (logformat::textField).
+unsigned textFieldsFor(const ReportOptions& options);
 
 // Reads the selected days in order and hands each to ON_DAY, holding no more than a
 // day's events at a time. Missing files and folders are no data.

@@ -169,6 +169,27 @@ std::string tooltip(const Piece& piece) {
 
 } // namespace
 
+std::vector<HourTick> hourTicks(const Day& day) {
+    constexpr std::int64_t hourMs = 3'600'000;
+    std::vector<HourTick> ticks;
+    for (std::size_t i = 0; i < day.offsets.size(); ++i) {
+        const std::int64_t offsetMs = std::int64_t{day.offsets[i].minutes} * 60'000;
+        const std::int64_t from = std::max(day.offsets[i].fromMs, day.spanStartMs);
+        const std::int64_t to =
+            i + 1 < day.offsets.size() ? day.offsets[i + 1].fromMs : day.midnightAfterMs;
+        // Each whole hour the local clock shows while this offset holds.
+        const std::int64_t firstLocal = -logformat::floorDiv(-(from + offsetMs), hourMs) * hourMs;
+        for (std::int64_t local = firstLocal; local - offsetMs < to; local += hourMs) {
+            char label[8];
+            std::snprintf(label, sizeof label, "%02d",
+                          static_cast<int>(logformat::floorDiv(local, hourMs) % 24 + 24) % 24);
+            ticks.push_back({local - offsetMs, label});
+        }
+    }
+    ticks.push_back({day.midnightAfterMs, "24"});
+    return ticks;
+}
+
 bool HtmlPage::open(const std::filesystem::path& file, const ReportOptions& options) {
     out_.open(file, std::ios::binary | std::ios::trunc);
     if (!out_) {
@@ -224,17 +245,13 @@ void HtmlPage::addDay(const Day& day, const Totals& dayTotals) {
         s += "<text class=\"lane-label\" x=\"" + number(plotLeft + 8) + "\" y=\"" +
              number(laneTop + laneHeight * 0.66) + "\">No active time recorded.</text>\n";
     }
-    const int hours =
-        static_cast<int>((day.midnightAfterMs - day.spanStartMs + 1'800'000) / 3'600'000);
     s += "<g class=\"axis\">\n";
-    for (int hour = 0; hour <= hours; ++hour) {
-        const double tx = x(day.spanStartMs + std::int64_t{hour} * 3'600'000);
+    for (const HourTick& tick : hourTicks(day)) {
+        const double tx = x(tick.atMs);
         s += "<line class=\"tick\" x1=\"" + number(tx) + "\" x2=\"" + number(tx) + "\" y1=\"" +
              number(laneTop - 4) + "\" y2=\"" + number(lanesBottom) + "\"/>";
-        char label[16];
-        std::snprintf(label, sizeof label, "%02d", hour);
         s += "<text class=\"tick-label\" x=\"" + number(tx) + "\" y=\"" + number(lanesBottom + 16) +
-             "\">" + label + "</text>\n";
+             "\">" + tick.label + "</text>\n";
     }
     s += "</g>\n<g class=\"shading\">\n";
     for (const Piece& piece : day.pieces) {

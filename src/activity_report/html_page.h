@@ -8,12 +8,22 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace report {
 
 // TEXT with &, <, >, " and ' as character references, and control characters but the
 // line feed shown as U+FFFD: safe as element text and in quoted attributes.
 std::string escapeHtml(std::string_view text);
+
+// The hours on a day's axis as its clock shows them: on the day the clocks go back an
+// hour, 01 comes twice; on the day they go forward, 02 never comes. The day's end is 24.
+struct HourTick {
+    std::int64_t atMs = 0;
+    std::string label;
+    friend bool operator==(const HourTick&, const HourTick&) = default;
+};
+std::vector<HourTick> hourTicks(const Day& day);
 
 // The page, written a day at a time, so that a year of days needs no more memory
 // than one.

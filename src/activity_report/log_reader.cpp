@@ -1,5 +1,6 @@
 #include "activity_report/log_reader.h"
 
+#include "logformat/log_event_scan.h"
 #include "logformat/log_files.h"
 
 #include <algorithm>
@@ -14,6 +15,8 @@ namespace {
 // The day before the selection is read from its end in pieces of this size: only its
 // last events can reach into the selection.
 constexpr std::size_t pieceBytes = 64 * 1024;
+// A day file is read in pieces of this size.
+constexpr std::size_t readPieceBytes = 256 * 1024;
 
 std::string_view withoutLineEnd(std::string_view line) {
     if (!line.empty() && line.back() == '\r') {
@@ -27,17 +30,17 @@ bool blank(std::string_view line) {
 }
 
 void takeLine(std::string_view line, std::uint64_t& skippedLines,
-              const std::function<void(logformat::LogEvent&)>& onEvent) {
+              const std::function<void(logformat::LogEvent&)>& onEvent, unsigned keep) {
     line = withoutLineEnd(line);
     if (blank(line)) {
         return;
     }
-    auto event = logformat::parseLogEvent(line);
-    if (!event) {
+    logformat::LogEvent event;
+    if (!logformat::readLogEvent(line, event, keep)) {
         ++skippedLines;
         return;
     }
-    onEvent(*event);
+    onEvent(event);
 }
 
 } // namespace
@@ -49,31 +52,60 @@ void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
 }
 
 void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
-                 const std::function<void(logformat::LogEvent&)>& onEvent, std::string& buffer) {
-    // The whole file at once, into storage kept from file to file: reading in pieces
-    // lets the allocator hand the day's memory back and fault it in again every day.
+                 const std::function<void(logformat::LogEvent&)>& onEvent, std::string& buffer,
+                 unsigned keep) {
+    // A piece at a time, into storage kept from file to file: the piece stays in the
+    // processor's cache while its lines are read, and a long day needs no more memory
+    // than a short one.
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         return;
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size <= 0) {
-        return;
+    if (buffer.size() < readPieceBytes) {
+        buffer.resize(readPieceBytes);
     }
-    buffer.resize(static_cast<std::size_t>(size));
-    in.read(buffer.data(), size);
-    // A file that grew or shrank meanwhile: what was read.
-    const std::string_view text(buffer.data(), static_cast<std::size_t>(in.gcount()));
-    std::size_t at = 0;
-    for (std::size_t end = text.find('\n'); end != std::string_view::npos;
-         end = text.find('\n', at)) {
-        takeLine(text.substr(at, end - at), skippedLines, onEvent);
-        at = end + 1;
+    std::size_t filled = 0;
+    logformat::LogEvent event;
+    for (;;) {
+        in.read(buffer.data() + filled, static_cast<std::streamsize>(buffer.size() - filled));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        filled += got;
+        const std::string_view text(buffer.data(), filled);
+        const std::size_t lastLineEnd = text.rfind('\n');
+        const std::string_view lines =
+            text.substr(0, lastLineEnd == std::string_view::npos ? 0 : lastLineEnd + 1);
+        std::size_t at = 0;
+        while (at < lines.size()) {
+            // The collector's own lines are read, and their ends found, in one pass.
+            const std::string_view rest = lines.substr(at);
+            std::size_t length = 0;
+            switch (logformat::scanLogEvent(rest, event, keep, length)) {
+            case logformat::ScanResult::event:
+                onEvent(event);
+                break;
+            case logformat::ScanResult::notAnEvent:
+                ++skippedLines;
+                break;
+            case logformat::ScanResult::otherShape:
+                length = rest.find('\n');
+                takeLine(rest.substr(0, length), skippedLines, onEvent, keep);
+                break;
+            }
+            at += length + 1;
+        }
+        if (got == 0) {
+            // The last line, without its line end: complete, or cut short.
+            takeLine(text.substr(at), skippedLines, onEvent, keep);
+            return;
+        }
+        // The line the piece ends inside moves to the front; one longer than the whole
+        // buffer makes it grow.
+        std::memmove(buffer.data(), buffer.data() + at, filled - at);
+        filled -= at;
+        if (filled == buffer.size()) {
+            buffer.resize(buffer.size() * 2);
+        }
     }
-    // The last line, without its line end: complete, or cut short.
-    takeLine(text.substr(at), skippedLines, onEvent);
 }
 
 void readDayFileBackwards(const std::filesystem::path& file,
@@ -123,17 +155,12 @@ void readDayFileBackwards(const std::filesystem::path& file,
     }
 }
 
-std::optional<logformat::LogEvent> readOpenEvent(const std::filesystem::path& directory,
-                                                 std::uint64_t& skippedLines) {
-    std::optional<logformat::LogEvent> open;
+std::vector<logformat::LogEvent> readCurrentEvents(const std::filesystem::path& directory,
+                                                   std::uint64_t& skippedLines) {
+    std::vector<logformat::LogEvent> events;
     readDayFile(directory / logformat::currentEventFileName, skippedLines,
-                [&](logformat::LogEvent& event) { open = std::move(event); });
-    return open;
-}
-
-bool sameEvent(const logformat::LogEvent& a, const logformat::LogEvent& b) {
-    return a.start.unixMs == b.start.unixMs && a.state == b.state && a.pid == b.pid &&
-           a.title == b.title;
+                [&](logformat::LogEvent& event) { events.push_back(std::move(event)); });
+    return events;
 }
 
 } // namespace report

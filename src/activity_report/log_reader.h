@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
+#include <vector>
 
 namespace report {
 
@@ -16,21 +16,21 @@ namespace report {
 // counted. A missing file has no lines. The file is read whole: it holds one day.
 void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
                  const std::function<void(logformat::LogEvent&)>& onEvent);
-// The same, reading into BUFFER, which keeps its storage for the next file.
+// The same, reading into BUFFER, which keeps its storage for the next file, and keeping
+// only the text fields in KEEP (logformat::textField).
 void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
-                 const std::function<void(logformat::LogEvent&)>& onEvent, std::string& buffer);
+                 const std::function<void(logformat::LogEvent&)>& onEvent, std::string& buffer,
+                 unsigned keep = logformat::textField::all);
 
 // Calls ON_EVENT for the event lines of FILE from its last line back, for as long as
 // it returns true. Lines that aren't events are passed over, uncounted.
 void readDayFileBackwards(const std::filesystem::path& file,
                           const std::function<bool(logformat::LogEvent&)>& onEvent);
 
-// The open event of DIRECTORY's current.json, if there is one that reads.
-std::optional<logformat::LogEvent> readOpenEvent(const std::filesystem::path& directory,
-                                                 std::uint64_t& skippedLines);
-
-// The same event: the collector appends the open event to its day file when it closes
-// it, and current.json may still hold it for a moment.
-bool sameEvent(const logformat::LogEvent& a, const logformat::LogEvent& b);
+// The events of DIRECTORY's current.json, in its order: the ones the collector couldn't
+// write to their day files yet, then the open one. Each may be in its day file already,
+// since the collector appends before it replaces current.json.
+std::vector<logformat::LogEvent> readCurrentEvents(const std::filesystem::path& directory,
+                                                   std::uint64_t& skippedLines);
 
 } // namespace report

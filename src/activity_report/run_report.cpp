@@ -4,8 +4,10 @@
 #include "activity_report/html_page.h"
 #include "activity_report/render.h"
 #include "activity_report/totals.h"
+#include "platform/system.h"
 #include "text/utf8_path.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace report {
@@ -20,7 +22,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         output.err = std::move(commandLine.err);
         return commandLine.exitCode;
     }
-    const ReportOptions& options = *commandLine.options;
+    ReportOptions& options = *commandLine.options;
     for (const auto& directory : options.directories) {
         std::error_code error;
         if (directory.empty()) {
@@ -34,6 +36,22 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
             return 1;
         }
     }
+
+    // A folder named twice, under another spelling or through a link, is one machine's
+    // log: it counts once.
+    std::vector<std::filesystem::path> distinct;
+    std::vector<platform::FileIdentity> seen;
+    for (const auto& directory : options.directories) {
+        const auto identity = platform::fileIdentity(directory);
+        if (identity && std::find(seen.begin(), seen.end(), *identity) != seen.end()) {
+            continue;
+        }
+        if (identity) {
+            seen.push_back(*identity);
+        }
+        distinct.push_back(directory);
+    }
+    options.directories = std::move(distinct);
 
     HtmlPage page;
     if (options.htmlFile && !page.open(*options.htmlFile, options)) {

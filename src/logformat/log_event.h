@@ -35,6 +35,14 @@ constexpr std::int64_t durationMs(const LogEvent& event) {
     return event.end.unixMs - event.start.unixMs;
 }
 
+// The same event, by what it is rather than how long it had run: an open event the
+// collector kept in current.json and the line it appended when the event closed differ
+// in their end, and in nothing that says which event it is.
+inline bool sameEvent(const LogEvent& a, const LogEvent& b) {
+    return a.start.unixMs == b.start.unixMs && a.state == b.state && a.pid == b.pid &&
+           a.title == b.title && a.exePath == b.exePath;
+}
+
 // The event's line, keys in their fixed order, ending in LF. Text that isn't valid
 // UTF-8 has each bad byte replaced by U+FFFD, so that every line is strict UTF-8.
 std::string formatLogEvent(const LogEvent& event);
@@ -47,5 +55,20 @@ void appendJsonString(std::string& out, std::string_view text);
 // isn't a complete event: not strict JSON, not UTF-8, a key missing or of the wrong
 // type, a bad timestamp or state. Keys it doesn't know are ignored.
 std::optional<LogEvent> parseLogEvent(std::string_view line);
+
+// The text fields of an event, for a reader that needs only some of them.
+namespace textField {
+inline constexpr unsigned title = 1u << 0;
+inline constexpr unsigned curatedTitle = 1u << 1;
+inline constexpr unsigned doc = 1u << 2;
+inline constexpr unsigned url = 1u << 3;
+inline constexpr unsigned app = 1u << 4;
+inline constexpr unsigned exePath = 1u << 5;
+inline constexpr unsigned all = (1u << 6) - 1;
+} // namespace textField
+
+// The same into EVENT, whose strings keep their storage from line to line: text fields
+// outside KEEP are checked as ever but left empty. False for a line that isn't an event.
+bool readLogEvent(std::string_view line, LogEvent& event, unsigned keep = textField::all);
 
 } // namespace logformat

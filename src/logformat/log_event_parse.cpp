@@ -1,7 +1,9 @@
-// Reading an event line with RapidJSON's reader: strict JSON, strict UTF-8, and no
-// document tree: each value goes straight into the event (the fastest of the candidates
-// that bench/log_parse_bench.cpp compares).
+// Reading an event line: the collector's own lines by the fast path, any other JSON with
+// RapidJSON's reader: strict JSON, strict UTF-8, and no document tree: each value goes
+// straight into the event (the fastest of the general readers that
+// bench/log_parse_bench.cpp compares).
 #include "logformat/log_event.h"
+#include "logformat/log_event_scan.h"
 
 #include <rapidjson/reader.h>
 
@@ -47,12 +49,38 @@ Field keyOf(std::string_view name) {
 // Takes the top-level members of one object. A key met again keeps its first value,
 // and values of keys it doesn't know (of any shape) are passed over.
 struct EventHandler : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, EventHandler> {
-    LogEvent event;
+    LogEvent& event;
+    unsigned keep;
     unsigned seen = 0; // a bit per Field
     int depth = 0;
     bool rootIsObject = false;
     Field key = Field::other;
     bool take = false; // the current value is one to keep
+
+    EventHandler(LogEvent& into, unsigned fields) : event(into), keep(fields) {}
+
+    // The reader checks the line's bytes, but a lone surrogate's escape ("\udc00") still
+    // comes out as its three-byte encoding, which isn't UTF-8: it becomes U+FFFD, as the
+    // writer does it.
+    void keepText(std::string& field, unsigned bit, std::string_view value) {
+        if ((keep & bit) == 0) {
+            return;
+        }
+        if (value.find('\xED') == std::string_view::npos) {
+            field.assign(value);
+            return;
+        }
+        field.clear();
+        for (std::size_t at = 0; at < value.size(); ++at) {
+            if (value[at] == '\xED' && at + 2 < value.size() &&
+                static_cast<unsigned char>(value[at + 1]) >= 0xA0) {
+                field += "\xEF\xBF\xBD";
+                at += 2;
+            } else {
+                field += value[at];
+            }
+        }
+    }
 
     bool Key(const char* text, rapidjson::SizeType length, bool) {
         if (depth != 1) {
@@ -90,22 +118,22 @@ struct EventHandler : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, EventHandl
             return true;
         }
         case Field::title:
-            event.title.assign(value);
+            keepText(event.title, textField::title, value);
             return true;
         case Field::curatedTitle:
-            event.curatedTitle.assign(value);
+            keepText(event.curatedTitle, textField::curatedTitle, value);
             return true;
         case Field::doc:
-            event.doc.assign(value);
+            keepText(event.doc, textField::doc, value);
             return true;
         case Field::url:
-            event.url.assign(value);
+            keepText(event.url, textField::url, value);
             return true;
         case Field::app:
-            event.app.assign(value);
+            keepText(event.app, textField::app, value);
             return true;
         case Field::exePath:
-            event.exePath.assign(value);
+            keepText(event.exePath, textField::exePath, value);
             return true;
         default:
             return false;
@@ -175,10 +203,23 @@ constexpr unsigned bitOf(Field key) {
 
 } // namespace
 
-std::optional<LogEvent> parseLogEvent(std::string_view line) {
+bool readLogEvent(std::string_view line, LogEvent& event, unsigned keep) {
+    std::size_t length = 0;
+    switch (scanLogEvent(line, event, keep, length)) {
+    case ScanResult::event:
+        return true;
+    case ScanResult::notAnEvent:
+        return false;
+    case ScanResult::otherShape:
+        break;
+    }
+    return readAnyLogEvent(line, event, keep);
+}
+
+bool readAnyLogEvent(std::string_view line, LogEvent& event, unsigned keep) {
     // A raw NUL is never JSON, and the reader would take it for the end.
     if (std::memchr(line.data(), '\0', line.size()) != nullptr) {
-        return std::nullopt;
+        return false;
     }
     // Parsed in place, in a copy: strings are unescaped where they stand and handed over
     // without a copy of the reader's own, which counts on long titles.
@@ -186,20 +227,26 @@ std::optional<LogEvent> parseLogEvent(std::string_view line) {
     thread_local std::string buffer;
     buffer.assign(line);
     rapidjson::InsituStringStream input(buffer.data());
-    EventHandler handler;
+    event = LogEvent{};
+    EventHandler handler(event, keep);
     rapidjson::Reader reader;
     // Anything but white space after the object is an error too.
     if (!reader.Parse<rapidjson::kParseInsituFlag | rapidjson::kParseValidateEncodingFlag>(
             input, handler) ||
         !handler.rootIsObject) {
-        return std::nullopt;
+        return false;
     }
     constexpr unsigned required =
         bitOf(Field::start) | bitOf(Field::end) | bitOf(Field::seconds) | bitOf(Field::state);
-    if ((handler.seen & required) != required) {
+    return (handler.seen & required) == required;
+}
+
+std::optional<LogEvent> parseLogEvent(std::string_view line) {
+    LogEvent event;
+    if (!readLogEvent(line, event)) {
         return std::nullopt;
     }
-    return std::move(handler.event);
+    return event;
 }
 
 } // namespace logformat

@@ -37,13 +37,36 @@ bool number(std::string_view text, std::size_t at, std::size_t count, int& value
 
 } // namespace
 
+namespace {
+
+// The day number of a "YYYY-MM-DD", remembered: a day file's timestamps nearly all share
+// their date.
+std::optional<std::int64_t> dayNumberOf(std::string_view text) {
+    thread_local char lastText[10] = {};
+    thread_local std::int64_t lastDay = 0;
+    thread_local bool known = false;
+    if (known && text.compare(0, 10, std::string_view(lastText, 10)) == 0) {
+        return lastDay;
+    }
+    const auto date = parseDate(text);
+    if (!date) {
+        return std::nullopt;
+    }
+    text.copy(lastText, 10);
+    lastDay = daysFromCivil(*date);
+    known = true;
+    return lastDay;
+}
+
+} // namespace
+
 std::optional<Timestamp> parseTimestamp(std::string_view text) {
     // 2026-12-07T09:58:22.123+01:00
     // 0123456789012345678901234567
     if (text.size() < 24) {
         return std::nullopt;
     }
-    const auto date = parseDate(text.substr(0, 10));
+    const auto date = dayNumberOf(text.substr(0, 10));
     int hour = 0, minute = 0, second = 0, millisecond = 0;
     if (!date || text[10] != 'T' || text[13] != ':' || text[16] != ':' || text[19] != '.' ||
         !number(text, 11, 2, hour) || !number(text, 14, 2, minute) ||
@@ -63,15 +86,32 @@ std::optional<Timestamp> parseTimestamp(std::string_view text) {
         }
         offsetMinutes = (offsetHours * 60 + offsetRest) * (text[23] == '-' ? -1 : 1);
     }
-    const std::int64_t local = daysFromCivil(*date) * millisecondsPerDay +
-                               std::int64_t{hour} * 3'600'000 + std::int64_t{minute} * 60'000 +
-                               std::int64_t{second} * 1000 + millisecond;
+    const std::int64_t local = *date * millisecondsPerDay + std::int64_t{hour} * 3'600'000 +
+                               std::int64_t{minute} * 60'000 + std::int64_t{second} * 1000 +
+                               millisecond;
     return Timestamp{local - std::int64_t{offsetMinutes} * 60'000, offsetMinutes};
 }
 
 CivilDate localDate(const Timestamp& moment) {
     return civilFromDays(
         floorDiv(moment.unixMs + std::int64_t{moment.offsetMinutes} * 60'000, millisecondsPerDay));
+}
+
+std::optional<Timestamp> nextMidnight(const Timestamp& start, const Timestamp& end) {
+    // By day numbers: every line of a report comes through here.
+    const auto dayOf = [](std::int64_t unixMs, std::int32_t offsetMinutes) {
+        return floorDiv(unixMs + std::int64_t{offsetMinutes} * 60'000, millisecondsPerDay);
+    };
+    if (end.unixMs <= start.unixMs ||
+        dayOf(end.unixMs - 1, end.offsetMinutes) <= dayOf(start.unixMs, start.offsetMinutes)) {
+        return std::nullopt;
+    }
+    for (const std::int32_t offset : {start.offsetMinutes, end.offsetMinutes}) {
+        if (auto midnight = nextMidnight(start, end, [offset](std::int64_t) { return offset; })) {
+            return midnight;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace logformat

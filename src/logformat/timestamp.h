@@ -27,7 +27,8 @@ CivilDate localDate(const Timestamp& moment);
 // Local midnight at the start of DATE, as a moment, given the platform's offset rule
 // (offsetAt: unix milliseconds to local minus UTC, in minutes). Where midnight doesn't
 // exist (a zone that springs forward at 00:00) it is the first local moment of the day.
-template <typename OffsetAt> std::int64_t localMidnight(const CivilDate& date, OffsetAt offsetAt) {
+template <typename OffsetAt>
+std::int64_t localMidnight(const CivilDate& date, const OffsetAt& offsetAt) {
     const std::int64_t local = daysFromCivil(date) * millisecondsPerDay;
     std::int64_t guess = local - std::int64_t{offsetAt(local)} * 60'000;
     // Two refinements settle any offset change near midnight.
@@ -41,5 +42,29 @@ template <typename OffsetAt> std::int64_t localMidnight(const CivilDate& date, O
     }
     return guess;
 }
+
+// Where a span from START to END leaves the local day it starts on: the first local
+// midnight after START and before END, with the offset in effect there by OFFSET_AT.
+// Nothing when the span ends on its first day (or at its midnight).
+template <typename OffsetAt>
+std::optional<Timestamp> nextMidnight(const Timestamp& start, const Timestamp& end,
+                                      const OffsetAt& offsetAt) {
+    const CivilDate first = localDate(start);
+    if (localDate(end) <= first) {
+        return std::nullopt;
+    }
+    const CivilDate next = civilFromDays(daysFromCivil(first) + 1);
+    const std::int64_t midnight = localMidnight(next, offsetAt);
+    if (midnight <= start.unixMs || midnight >= end.unixMs) {
+        return std::nullopt;
+    }
+    return Timestamp{midnight, offsetAt(midnight)};
+}
+
+// The same for an event of the log, whose offset is known only at its two ends. The
+// clocks change in the small hours: a midnight is at the start's offset when that puts
+// it inside the event, else at the end's. An event that ends on its first day by its
+// end's own clock (a 25-hour day's, or one the clock set back across midnight) is not cut.
+std::optional<Timestamp> nextMidnight(const Timestamp& start, const Timestamp& end);
 
 } // namespace logformat

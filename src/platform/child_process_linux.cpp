@@ -1,4 +1,5 @@
 #include "platform/child_process.h"
+#include "platform/fd_linux.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -21,21 +22,6 @@ using Clock = std::chrono::steady_clock;
 // Once the child has exited, how long its pipes may stay open (held by a process it
 // left behind) before the group is killed.
 constexpr auto exitGrace = std::chrono::milliseconds(200);
-
-struct Fd {
-    int fd = -1;
-    Fd() = default;
-    explicit Fd(int value) : fd(value) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { reset(); }
-    void reset() {
-        if (fd >= 0) {
-            close(fd);
-            fd = -1;
-        }
-    }
-};
 
 struct SpawnAttributes {
     posix_spawnattr_t attributes{};

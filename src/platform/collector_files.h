@@ -18,6 +18,12 @@ bool appendDurably(const std::filesystem::path& file, std::string_view bytes);
 // this returns true; its name may still point at the old content after a power cut.
 bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes);
 
+// Makes FILE's name, as the last rename left it, survive a power cut. Linux syncs the
+// folder. Windows has no call for a folder, and MOVEFILE_WRITE_THROUGH covers only a
+// move made as a copy: there the file itself is flushed, which commits its pending
+// metadata, its name included.
+bool syncName(const std::filesystem::path& file);
+
 // A folder held by one collector at a time, through a lock file in it; released when
 // the owner goes (also when the process dies).
 void releaseFolderLock(RawHandle lock);

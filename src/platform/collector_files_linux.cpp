@@ -1,4 +1,5 @@
 #include "platform/collector_files.h"
+#include "platform/fd_linux.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,18 +12,6 @@
 
 namespace platform {
 namespace {
-
-struct Fd {
-    int fd = -1;
-    explicit Fd(int value) : fd(value) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
-};
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -84,13 +73,17 @@ bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes
             return false;
         }
     }
-    // The folder isn't synced: until it is, a power cut leaves the previous content,
-    // which is whole too, and at most one sample older.
+    // The folder isn't synced here: until it is, a power cut may leave the previous
+    // content, which is whole too. syncName does it when that matters.
     if (rename(temporary.c_str(), file.c_str()) != 0) {
         unlink(temporary.c_str());
         return false;
     }
     return true;
+}
+
+bool syncName(const std::filesystem::path& file) {
+    return syncFolderOf(file);
 }
 
 // The handle is the descriptor plus one, so that descriptor 0 isn't "none".
@@ -101,16 +94,15 @@ void releaseFolderLock(RawHandle lock) {
 FolderLockResult lockFolder(const std::filesystem::path& folder) {
     FolderLockResult result;
     const std::filesystem::path file = folder / "activity-log.lock";
-    const int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    Fd lockFile(open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (lockFile.fd < 0) {
         return result;
     }
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (flock(lockFile.fd, LOCK_EX | LOCK_NB) != 0) {
         result.busy = errno == EWOULDBLOCK;
-        close(fd);
         return result;
     }
-    result.lock = FolderLock(static_cast<RawHandle>(fd) + 1);
+    result.lock = FolderLock(static_cast<RawHandle>(lockFile.release()) + 1);
     return result;
 }
 

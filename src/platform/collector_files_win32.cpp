@@ -77,6 +77,13 @@ bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes
     return true;
 }
 
+bool syncName(const std::filesystem::path& file) {
+    const FileHandle renamed(CreateFileW(file.c_str(), GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return renamed.handle != INVALID_HANDLE_VALUE && FlushFileBuffers(renamed.handle);
+}
+
 void releaseFolderLock(RawHandle lock) {
     CloseHandle(reinterpret_cast<HANDLE>(lock));
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 
 namespace platform {
 
@@ -15,5 +16,15 @@ std::int32_t localUtcOffsetMinutes(std::int64_t unixMs);
 // The folder for the user's application data: %LOCALAPPDATA% on Windows;
 // $XDG_DATA_HOME when absolute, else ~/.local/share on Linux. Empty when none is known.
 std::filesystem::path userDataDirectory();
+
+// What names a file or folder whatever the spelling of its path (another case, "..", a
+// trailing separator, a link): the volume and the file's number on it.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+// Nothing when PATH names nothing that can be opened.
+std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path);
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "platform/system.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -33,6 +34,15 @@ std::filesystem::path userDataDirectory() {
         return {};
     }
     return std::filesystem::path(home) / ".local" / "share";
+}
+
+std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
+                        static_cast<std::uint64_t>(status.st_ino)};
 }
 
 } // namespace platform

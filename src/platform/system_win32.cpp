@@ -1,5 +1,7 @@
 #include "platform/system.h"
 
+#include "platform/win32_handle.h"
+
 #include <windows.h>
 
 #include <string>
@@ -58,6 +60,20 @@ std::filesystem::path userDataDirectory() {
     }
     value.resize(written);
     return std::filesystem::path(value);
+}
+
+std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path) {
+    // Backup semantics: a folder opens too. No access asked: only its attributes are read.
+    const Win32Handle handle(
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &information)) {
+        return std::nullopt;
+    }
+    return FileIdentity{information.dwVolumeSerialNumber,
+                        (std::uint64_t{information.nFileIndexHigh} << 32) |
+                            information.nFileIndexLow};
 }
 
 } // namespace platform

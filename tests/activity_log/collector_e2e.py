@@ -8,6 +8,8 @@ GROUP: desktop (two windows, then idle), faults, crash (kill -9, SIGSTOP), priva
 hostile (patterns and titles made to hang or crash a matcher), unwritable. Every log left behind is read line by line with Python's json and with jq.
 """
 import argparse
+import fcntl
+import glob
 import json
 import os
 import resource
@@ -88,7 +90,12 @@ def collector(directory, *options, env=None, sampler=None):
 
 
 def finish(process, limit=30):
-    out, err = process.communicate(timeout=limit)
+    """Status, output and error of PROCESS; killed (status -9) if it runs past LIMIT."""
+    try:
+        out, err = process.communicate(timeout=limit)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        out, err = process.communicate()
     return process.returncode, out.decode(errors="replace"), err.decode(errors="replace")
 
 
@@ -276,8 +283,27 @@ n=$((n + 1)); echo $n > {work}/n
     check_contiguous(events, "--output -")
     check(os.listdir(folder) == [], "--output - writes no files")
 
+    # A reader that goes away: the collector stops, and says what it couldn't write.
+    run = subprocess.Popen([ARGS.collector, "--output", "-", "--interval", "0.1", "--for", "30",
+                            "--sampler", changing], stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE)
+    run.stdout.readline()
+    run.stdout.close()
+    gone = time.monotonic()
+    code, _, err = finish(run, 10)
+    took = time.monotonic() - gone
+    check(code == 1 and took < 2 and "standard output" in err and
+          "could not be written" in err, f"reader gone: {code} after {took:.1f} s, "
+          f"{err!r}")
+
     # The hanging stand-in's own child went with it.
     check_no_process("30.5")
+
+
+def wait_until(condition, limit=10):
+    deadline = time.monotonic() + limit
+    while not condition() and time.monotonic() < deadline:
+        time.sleep(0.02)
 
 
 def check_no_process(marker):
@@ -322,6 +348,23 @@ def crash(work):
     check(code == 0 and err == "", f"first collector: status {code}, stderr {err!r}")
     events = read_log(log)
     check(len(events) == 1 and events[0]["seconds"] >= 1.9, f"one collector's events: {events}")
+
+    # A folder that can't be locked at the start (a file in its place) is tried again at
+    # every sample; another collector takes it meanwhile: this one writes nothing there,
+    # and stops.
+    log = os.path.join(work, "taken")
+    open(log, "w").close()
+    waiter = collector(log, "--interval", "0.2", "--for", "10", sampler=sampler)
+    time.sleep(1)
+    ready = os.path.join(work, "taken-ready")
+    os.mkdir(ready)
+    with open(os.path.join(ready, "activity-log.lock"), "w") as held:
+        fcntl.flock(held, fcntl.LOCK_EX)
+        os.remove(log)
+        os.rename(ready, log)
+        code, _, err = finish(waiter, 5)
+        check(code == 2 and "another activity-log took" in err, f"taken: {code}, {err!r}")
+        check(os.listdir(log) == ["activity-log.lock"], f"taken: wrote {os.listdir(log)}")
 
     # Stopped for a few seconds: no event covers that time.
     log = os.path.join(work, "stopped")
@@ -478,6 +521,33 @@ n=$((n + 1)); echo $n > {counter}
     check(titles == [f"window {n}" for n in range(1, samples + 1)],
           f"{samples} samples, events {titles}")
     check_contiguous(events, "unwritable")
+
+    # The day file can't be written (a folder in its place), current.json can: a kill
+    # loses none of the events kept meanwhile, and the next start appends them once.
+    os.remove(counter)
+    log = os.path.join(work, "queue")
+    run = collector(log, "--interval", "0.1", sampler=sampler)
+    wait_until(lambda: glob.glob(os.path.join(log, "*.jsonl")))
+    day = glob.glob(os.path.join(log, "*.jsonl"))[0]
+    os.rename(day, day + ".aside")
+    os.mkdir(day)
+    time.sleep(1)
+    run.kill()
+    run.wait()
+    killed_at = int(open(counter).read())
+    os.rmdir(day)
+    os.rename(day + ".aside", day)
+    code, _, err = finish(collector(log, "--interval", "0.1", "--for", "0.5", sampler=sampler))
+    check(code == 0 and err == "", f"after the kill: status {code}, stderr {err!r}")
+    samples = int(open(counter).read())
+    titles = [e["title"] for e in read_log(log)]
+    # Each once, in order; the window open at the kill had no length yet, and the
+    # sample the kill cut short none at all.
+    expected = [f"window {n}" for n in range(1, samples + 1)]
+    missing = set(expected) - set(titles)
+    check(titles == [t for t in expected if t in titles] and
+          missing <= {f"window {killed_at - 1}", f"window {killed_at}"},
+          f"{samples} samples, killed at {killed_at}, events {titles}")
 
 
 def main():

@@ -1,5 +1,6 @@
-// The log store on a real folder: a leftover open event recovered once, and events
-// kept while the folder can't be written, then written in order.
+// The log store on a real folder: current.json's events appended once at the next start,
+// a torn last line left on a line of its own, and events that can't be written kept in
+// current.json.
 #include "activity_log/log_store.h"
 #include "logformat/log_files.h"
 
@@ -15,13 +16,18 @@ namespace {
 namespace fs = std::filesystem;
 using logformat::LogEvent;
 
-LogEvent event(std::int64_t startMs, const std::string& title) {
+LogEvent event(std::int64_t startMs, const std::string& title, std::int64_t seconds = 5) {
     LogEvent e;
     e.start = {startMs, 60};
-    e.end = {startMs + 5000, 60};
+    e.end = {startMs + seconds * 1000, 60};
     e.title = title;
     e.pid = 9;
+    e.exePath = "/usr/bin/editor";
     return e;
+}
+
+std::string line(const LogEvent& e) {
+    return logformat::formatLogEvent(e);
 }
 
 // 2026-12-07 10:00 local (UTC+01:00).
@@ -40,6 +46,7 @@ void writeWhole(const fs::path& path, const std::string& bytes) {
 struct LogStoreTest : ::testing::Test {
     fs::path folder;
     fs::path day;
+    fs::path current;
     void SetUp() override {
         folder = fs::temp_directory_path() /
                  ("activity-log-store-" +
@@ -47,60 +54,121 @@ struct LogStoreTest : ::testing::Test {
         fs::remove_all(folder);
         fs::create_directories(folder);
         day = folder / logformat::dayFileName(logformat::localDate(event(morning, "").start));
+        current = folder / logformat::currentEventFileName;
     }
     void TearDown() override {
         std::error_code error;
         fs::remove_all(folder, error);
     }
-    activity_log::LogStore store() const {
+    // A collector's start: the folder held, and current.json's events taken in.
+    activity_log::LogStore started() const {
         activity_log::LogStore s;
         s.directory = folder;
+        EXPECT_EQ(activity_log::holdFolder(s), activity_log::FolderHold::held);
         return s;
     }
 };
 
-TEST_F(LogStoreTest, ALeftoverOpenEventIsAppendedOnce) {
-    const std::string before = logformat::formatLogEvent(event(morning - 5000, "before"));
-    const std::string leftover = logformat::formatLogEvent(event(morning, "open"));
-    // Killed with the open event in current.json: it is appended at the next start.
-    writeWhole(day, before);
-    writeWhole(folder / "current.json", leftover);
-    auto first = store();
-    activity_log::recoverLeftover(first);
-    EXPECT_EQ(readWhole(day), before + leftover);
-    EXPECT_FALSE(fs::exists(folder / "current.json"));
-
-    // Killed after appending it and before replacing current.json: not twice.
-    writeWhole(folder / "current.json", leftover);
-    auto second = store();
-    activity_log::recoverLeftover(second);
-    EXPECT_EQ(readWhole(day), before + leftover);
-
-    // Whatever else current.json holds is no event.
-    writeWhole(folder / "current.json", "{\"start\": tru");
-    auto third = store();
-    activity_log::recoverLeftover(third);
-    EXPECT_EQ(readWhole(day), before + leftover);
-    EXPECT_FALSE(fs::exists(folder / "current.json"));
+TEST_F(LogStoreTest, CurrentJsonsEventsAreAppendedUnlessTheirDayFileHoldsThem) {
+    const std::string before = line(event(morning - 5000, "before"));
+    const LogEvent open = event(morning, "open", 9);
+    LogEvent openEarlier = open;
+    openEarlier.end.unixMs -= 4000;
+    LogEvent otherExe = open;
+    otherExe.exePath = "/opt/other/editor";
+    struct Case {
+        const char* what;
+        std::string dayFile, currentJson, expected;
+    };
+    const Case cases[] = {
+        {"killed with the open event in current.json", before, line(open), before + line(open)},
+        {"killed after the append, before current.json was replaced: it ended earlier there",
+         before + line(open), line(openEarlier), before + line(open)},
+        {"a rename that a power cut took back: an event appended, others after it",
+         before + line(open) + line(event(morning + 9000, "later")), before,
+         before + line(open) + line(event(morning + 9000, "later"))},
+        {"the same start and title in another executable is another event", before + line(open),
+         line(otherExe), before + line(open) + line(otherExe)},
+        {"events that waited, then the open one: those the day file lacks, in order",
+         before + line(event(morning + 1000, "q1")),
+         line(event(morning + 1000, "q1")) + line(event(morning + 6000, "q2")) +
+             line(event(morning + 11000, "open")),
+         before + line(event(morning + 1000, "q1")) + line(event(morning + 6000, "q2")) +
+             line(event(morning + 11000, "open"))},
+        {"whatever else current.json holds is no event", before, "{\"start\": tru", before},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeWhole(day, c.dayFile);
+        writeWhole(current, c.currentJson);
+        {
+            auto s = started();
+            EXPECT_TRUE(activity_log::keepEvents(s, {}));
+            EXPECT_EQ(readWhole(day), c.expected);
+            EXPECT_TRUE(activity_log::saveCurrent(s, std::nullopt));
+            EXPECT_FALSE(fs::exists(current));
+        }
+        // Started once more, nothing is appended again.
+        writeWhole(current, c.currentJson);
+        auto again = started();
+        EXPECT_TRUE(activity_log::keepEvents(again, {}));
+        EXPECT_EQ(readWhole(day), c.expected);
+        EXPECT_TRUE(activity_log::saveCurrent(again, std::nullopt));
+    }
 }
 
-TEST_F(LogStoreTest, EventsWaitWhileTheFolderCantBeWrittenThenGoInOrder) {
-    auto s = store();
-    ASSERT_TRUE(activity_log::keepEvents(s, {event(morning, "one")}));
-    // The folder gone and a file in its place: nothing can be written there.
-    fs::rename(folder, folder.string() + ".away");
-    writeWhole(folder, "");
-    EXPECT_FALSE(activity_log::keepEvents(s, {event(morning + 5000, "two")}));
-    EXPECT_FALSE(activity_log::keepEvents(s, {event(morning + 10000, "three")}));
-    EXPECT_TRUE(s.failing);
-    EXPECT_EQ(s.pending.size(), 2u);
-    fs::remove(folder);
-    fs::rename(folder.string() + ".away", folder);
+TEST_F(LogStoreTest, ATornLastLineStaysOnALineOfItsOwn) {
+    const std::string whole = line(event(morning - 5000, "before"));
+    const std::string next = line(event(morning, "next"));
+    struct Case {
+        const char* what;
+        std::string dayFile, expected;
+    };
+    const Case cases[] = {
+        {"a line cut short", whole + whole.substr(0, 40),
+         whole + whole.substr(0, 40) + "\n" + next},
+        {"NUL padding", whole + std::string(16, '\0'), whole + std::string(16, '\0') + "\n" + next},
+        {"a whole last line", whole, whole + next},
+        {"an empty file", "", next},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeWhole(day, c.dayFile);
+        auto s = started();
+        EXPECT_TRUE(activity_log::keepEvents(s, {event(morning, "next")}));
+        EXPECT_EQ(readWhole(day), c.expected);
+    }
+}
+
+TEST_F(LogStoreTest, EventsThatCantBeWrittenWaitInCurrentJsonThenGoInOrder) {
+    const fs::path aside = folder / "aside";
+    {
+        auto s = started();
+        ASSERT_TRUE(activity_log::keepEvents(s, {event(morning, "one")}));
+        // A folder in the day file's place: that file can't be written, current.json can.
+        fs::rename(day, aside);
+        fs::create_directory(day);
+        EXPECT_FALSE(activity_log::keepEvents(s, {event(morning + 5000, "two")}));
+        EXPECT_FALSE(activity_log::keepEvents(s, {event(morning + 10000, "three")}));
+        EXPECT_TRUE(s.failing);
+        EXPECT_TRUE(activity_log::saveCurrent(s, event(morning + 15000, "open")));
+        EXPECT_EQ(readWhole(current), line(event(morning + 5000, "two")) +
+                                          line(event(morning + 10000, "three")) +
+                                          line(event(morning + 15000, "open")));
+    } // killed: what was in memory is gone
+
+    auto s = started();
+    EXPECT_FALSE(activity_log::keepEvents(s, {}));
+    EXPECT_TRUE(activity_log::saveCurrent(s, event(morning + 25000, "reopened")));
+    fs::remove(day);
+    fs::rename(aside, day);
     EXPECT_TRUE(activity_log::keepEvents(s, {}));
     EXPECT_FALSE(s.failing);
-    EXPECT_EQ(readWhole(day), logformat::formatLogEvent(event(morning, "one")) +
-                                  logformat::formatLogEvent(event(morning + 5000, "two")) +
-                                  logformat::formatLogEvent(event(morning + 10000, "three")));
+    EXPECT_EQ(readWhole(day), line(event(morning, "one")) + line(event(morning + 5000, "two")) +
+                                  line(event(morning + 10000, "three")) +
+                                  line(event(morning + 15000, "open")));
+    EXPECT_TRUE(activity_log::saveCurrent(s, event(morning + 25000, "reopened")));
+    EXPECT_EQ(readWhole(current), line(event(morning + 25000, "reopened")));
 }
 
 } // namespace

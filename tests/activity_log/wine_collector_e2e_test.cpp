@@ -108,11 +108,15 @@ void startCollector(Running& running, const std::wstring& arguments) {
     });
 }
 
+void expectSoundResult(const e2e::RunResult& result) {
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, "");
+}
+
 void expectSoundRun(Running& running) {
     running.thread.join();
-    EXPECT_EQ(running.result.exitCode, 0u);
-    EXPECT_EQ(running.result.err, "");
-    EXPECT_EQ(running.result.out, "");
+    expectSoundResult(running.result);
 }
 
 // Synthetic input through the session's X server: the ctest wrapper (wine-input-driver)
@@ -135,22 +139,35 @@ void giveInput(const e2e::HelperWindow& window) {
     }
 }
 
-TEST(CollectorUnderWine, TwoWindowsGiveTwoActiveEventsInOrder) {
-    const std::wstring work = e2e::freshDirectory(L"collector-two");
-    const std::wstring wordFolder = work + L"\\word", edgeFolder = work + L"\\edge";
-    const std::wstring log = work + L"\\log";
-    const std::wstring word = e2e::copyWindowHelper(wordFolder, L"WINWORD.EXE");
-    const std::wstring edge = e2e::copyWindowHelper(edgeFolder, L"msedge.exe");
+// Word's window in front, and Edge's to come to the front during a run.
+struct TwoWindows {
+    std::wstring work, log, wordFolder, edgeFolder, word, edge;
     e2e::HelperWindow wordWindow, edgeWindow;
-    ASSERT_TRUE(e2e::showWindow(word, planTitle, wordFolder, wordWindow));
-    // A user at work: the session may have had no input for longer than --idle-after.
-    giveInput(wordWindow);
 
+    explicit TwoWindows(const std::wstring& name)
+        : work(e2e::freshDirectory(name)), log(work + L"\\log"), wordFolder(work + L"\\word"),
+          edgeFolder(work + L"\\edge"), word(e2e::copyWindowHelper(wordFolder, L"WINWORD.EXE")),
+          edge(e2e::copyWindowHelper(edgeFolder, L"msedge.exe")) {
+        EXPECT_TRUE(e2e::showWindow(word, planTitle, wordFolder, wordWindow));
+        // A user at work: the session may have had no input for longer than --idle-after.
+        giveInput(wordWindow);
+    }
+    // A 3 s run with Edge brought to the front after 1.3 s.
+    void runOnce(Running& collector) {
+        startCollector(collector, L"--interval 0.2 --for 3 --dir \"" + log + L"\"");
+        Sleep(1300);
+        EXPECT_TRUE(e2e::showWindow(edge, L"Example Domain", edgeFolder, edgeWindow));
+        collector.thread.join();
+    }
+};
+
+TEST(CollectorUnderWine, TwoWindowsGiveTwoActiveEventsInOrder) {
+    TwoWindows windows(L"collector-two");
+    const std::wstring &log = windows.log, &word = windows.word, &edge = windows.edge;
+    const e2e::HelperWindow &wordWindow = windows.wordWindow, &edgeWindow = windows.edgeWindow;
     Running collector;
-    startCollector(collector, L"--interval 0.2 --for 3 --dir \"" + log + L"\"");
-    Sleep(1300);
-    EXPECT_TRUE(e2e::showWindow(edge, L"Example Domain", edgeFolder, edgeWindow));
-    expectSoundRun(collector);
+    windows.runOnce(collector);
+    expectSoundResult(collector.result);
 
     const std::vector<LogEvent> events = readLog(log);
     ASSERT_EQ(statesOf(events), (std::vector{ActivityState::active, ActivityState::active}));
@@ -261,6 +278,101 @@ TEST(CollectorUnderWine, AHostilePatternOnTheLongestTitleExcludesIt) {
     EXPECT_EQ(events[0].title, "excluded");
     EXPECT_EQ(events[0].curatedTitle, "");
     EXPECT_EQ(events[0].app, "Microsoft Edge");
+}
+
+std::string readBytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void writeBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << bytes;
+}
+
+// The day file the collector wrote in FOLDER.
+fs::path dayFileIn(const std::wstring& folder) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() == L".jsonl") {
+            return entry.path();
+        }
+    }
+    ADD_FAILURE() << "no day file";
+    return fs::path(folder) / L"none.jsonl";
+}
+
+// A folder that can't be locked at the start (a file in its place) is locked as soon as
+// it can be made; the time before is written then, once, and a second collector is
+// refused.
+TEST(CollectorUnderWine, AFolderLockedLateIsWrittenOnceAndRefusesASecondCollector) {
+    const TwoWindows windows(L"collector-late-lock");
+    const std::wstring& log = windows.log;
+    writeBytes(log, "");
+
+    Running first;
+    startCollector(first, L"--interval 0.2 --for 4 --dir \"" + log + L"\"");
+    Sleep(1500);
+    EXPECT_TRUE(fs::is_regular_file(log) && fs::file_size(log) == 0) << "written before the lock";
+    fs::remove(log);
+    for (int waited = 0; !fs::exists(log + L"\\current.json"); waited += 50) {
+        ASSERT_LT(waited, 10000) << "the folder never written";
+        Sleep(50);
+    }
+    const e2e::RunResult second =
+        e2e::runProgram(collectorPath(), L"--interval 0.2 --for 1 --dir \"" + log + L"\"");
+    EXPECT_EQ(second.exitCode, 2u);
+    EXPECT_NE(second.err.find("another activity-log"), std::string::npos) << second.err;
+    first.thread.join();
+    EXPECT_EQ(first.result.exitCode, 0u);
+    EXPECT_NE(first.result.err.find("can't write the log"), std::string::npos) << first.result.err;
+
+    const std::vector<LogEvent> events = readLog(log);
+    std::int64_t total = 0;
+    for (const LogEvent& event : events) {
+        total += logformat::durationMs(event);
+    }
+    EXPECT_NEAR(static_cast<double>(total), 4000.0, 300.0) << "one collector's run, once";
+    expectNoHoles(events);
+}
+
+// Without a console, standard error is no copy: events the day file didn't take wait in
+// current.json, and the next start appends them, in order, once; after a torn last line
+// (its line end lost, NUL padding: a power cut's tail), on a line of their own.
+TEST(CollectorUnderWine, EventsTheDayFileDidntTakeWaitForTheNextStart) {
+    TwoWindows windows(L"collector-queued");
+    const std::wstring& log = windows.log;
+    {
+        Running learn;
+        startCollector(learn, L"--interval 0.2 --for 0.6 --dir \"" + log + L"\"");
+        expectSoundRun(learn);
+    }
+    // A folder in the day file's place: it can't be written, current.json can.
+    const fs::path day = dayFileIn(log);
+    const std::string torn = readBytes(day).substr(0, 100) + std::string(8, '\0');
+    fs::remove(day);
+    fs::create_directory(day);
+
+    Running blocked;
+    windows.runOnce(blocked);
+    EXPECT_EQ(blocked.result.exitCode, 1u);
+    EXPECT_NE(blocked.result.err.find("current.json"), std::string::npos) << blocked.result.err;
+    fs::remove(day);
+    writeBytes(day, torn);
+
+    Running next;
+    startCollector(next, L"--interval 0.2 --for 1 --dir \"" + log + L"\"");
+    expectSoundRun(next);
+    EXPECT_FALSE(fs::exists(log + L"\\current.json"));
+    const std::string bytes = readBytes(day);
+    ASSERT_EQ(bytes.substr(0, torn.size() + 1), torn + "\n") << "glued onto the torn line";
+    writeBytes(day, bytes.substr(torn.size() + 1));
+    const std::vector<LogEvent> events = readLog(log);
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].title, planUtf8 + " - Word");
+    EXPECT_EQ(events[1].title, "Example Domain");
+    EXPECT_EQ(events[2].title, "Example Domain");
+    EXPECT_EQ(events[0].end.unixMs, events[1].start.unixMs);
+    EXPECT_LE(events[1].end.unixMs, events[2].start.unixMs);
 }
 
 TEST(CollectorUnderWine, HelpAndBadOptionsOnTheStreamsItWasGiven) {

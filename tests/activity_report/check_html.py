@@ -152,6 +152,24 @@ pages = len(re.findall(rb"/Type\s*/Page[^s]", open(pdf, "rb").read())) if os.pat
 if pages != 4:
     failures.append(f"printed on {pages} pages, expected 4")
 
+# The day the clocks go back, in its own zone: 25 hours on the axis, and 01 twice, an
+# hour apart on the page.
+fall = os.path.join(out, "fall-back.html")
+subprocess.run([report, "--dir", f"{logs}/new-york", "--day", "2026-11-01", "--html", fall],
+               env=dict(os.environ, TZ="America/New_York"), check=True, capture_output=True)
+page = fall
+ticks = re.findall(r'<text class="tick-label" x="([0-9.]+)"[^>]*>([0-9]+)</text>',
+                   chromium("--dump-dom").stdout.decode("utf-8"))
+labels = [label for _, label in ticks]
+want = ["00", "01"] + [f"{h:02d}" for h in range(1, 25)]
+if labels != want:
+    failures.append(f"the fall-back day's hours read {labels}, expected {want}")
+else:
+    step = (float(ticks[-1][0]) - float(ticks[0][0])) / 25
+    if abs(float(ticks[2][0]) - float(ticks[1][0]) - step) > 0.5:
+        failures.append(f"the two 01s are not an hour apart: {ticks[:3]}")
+chromium(f"--screenshot={os.path.join(out, 'fall-back.png')}")
+
 for failure in failures:
     print("FAIL", failure)
 print(f"{sum(dom.spans.values())} spans, {pages} printed pages, screenshot {shot}")

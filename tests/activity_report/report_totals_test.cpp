@@ -1,9 +1,14 @@
 // Totals over the committed logs: which time lands in which group, state and day.
 #include "activity_report/day_log.h"
+#include "activity_report/html_page.h"
+#include "activity_report/run_report.h"
 #include "activity_report/totals.h"
+#include "text/utf8_path.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -172,6 +177,16 @@ TEST(ReportTotals, GroupsOverTheSelectedDays) {
          GroupBy::app,
          false,
          {{"Microsoft Edge", 900}}},
+        {"events waiting in current.json count once, the ones appended meanwhile too",
+         {"queued"},
+         march(10),
+         march(10),
+         GroupBy::app,
+         false,
+         {{"Microsoft Teams", 3600},
+          {"Visual Studio Code", 1200},
+          {"Microsoft Edge", 600},
+          {"Microsoft Word", 600}}},
         {"an empty folder and days without files are no data",
          {"empty"},
          march(1),
@@ -288,4 +303,153 @@ TEST(ReportTotals, EventsSplitAtTheirOwnMidnights) {
     }
     event.end = event.start;
     EXPECT_TRUE(splitIntoDays(event, day9, day9).empty());
+}
+
+namespace {
+
+// The zones' rules in 2026, as the system would give them.
+std::int32_t newYork(std::int64_t unixMs) {
+    return unixMs >= 1'772'953'200'000 && unixMs < 1'793'512'800'000 ? -240 : -300;
+}
+std::int32_t lordHowe(std::int64_t unixMs) {
+    return unixMs >= 1'775'314'800'000 && unixMs < 1'791'041'400'000 ? 630 : 660;
+}
+std::int32_t kathmandu(std::int64_t) {
+    return 345;
+}
+
+} // namespace
+
+TEST(ReportTotals, DaysWithAClockChange) {
+    struct Case {
+        const char* what;
+        std::string folder;
+        CivilDate day;
+        StateTotals states; // seconds
+        std::int64_t spanSeconds;
+        std::int64_t notRecordedSeconds;
+        std::vector<std::string> hours; // the page's axis
+    };
+    const auto labels = [](std::initializer_list<int> skipped, std::initializer_list<int> twice) {
+        std::vector<std::string> out;
+        for (int hour = 0; hour < 24; ++hour) {
+            if (std::find(skipped.begin(), skipped.end(), hour) != skipped.end()) {
+                continue;
+            }
+            char text[8];
+            std::snprintf(text, sizeof text, "%02d", hour);
+            out.push_back(text);
+            if (std::find(twice.begin(), twice.end(), hour) != twice.end()) {
+                out.push_back(text);
+            }
+        }
+        out.push_back("24");
+        return out;
+    };
+    const Case cases[] = {
+        {"New York springs forward: 23 hours, all recorded",
+         "new-york",
+         {2026, 3, 8},
+         {5400 + 30'600 + 32'400, 3600, 7200, 0, 0},
+         23 * 3600,
+         3600,
+         labels({2}, {})},
+        {"New York falls back: a locked night of 25 hours stays on its day",
+         "new-york",
+         {2026, 11, 1},
+         {0, 0, 25 * 3600, 0, 0},
+         25 * 3600,
+         0,
+         labels({}, {1})},
+        {"the day after the fall: only its own hours",
+         "new-york",
+         {2026, 11, 2},
+         {3600, 0, 8 * 3600, 0, 0},
+         24 * 3600,
+         15 * 3600,
+         labels({}, {})},
+        {"Lord Howe goes back half an hour: 24.5 hours, 02 once",
+         "lord-howe",
+         {2026, 4, 5},
+         {0, 0, 88'200, 0, 0},
+         88'200,
+         0,
+         labels({}, {})},
+        {"Lord Howe goes forward half an hour: 23.5 hours",
+         "lord-howe",
+         {2026, 10, 4},
+         {6300 + 75'600, 2700, 0, 0, 0},
+         84'600,
+         0,
+         labels({2}, {})},
+        {"Kathmandu, 5:45 ahead: midnights at a quarter past",
+         "kathmandu",
+         {2026, 3, 11},
+         {1800 + 3600 + 1800, 0, 0, 0, 0},
+         24 * 3600,
+         24 * 3600 - 7200,
+         labels({}, {})},
+    };
+    const std::pair<const char*, Clock> readers[] = {
+        {"read in its own zone", Clock{1'800'000'000'000, newYork}},
+        {"read in another zone", lateClock},
+    };
+    for (const Case& c : cases) {
+        for (const auto& [where, zoneClock] : readers) {
+            SCOPED_TRACE(std::string(c.what) + ", " + where);
+            Clock clock = zoneClock;
+            if (std::string(where) == "read in its own zone") {
+                clock.offsetAt = c.folder == "new-york"    ? newYork
+                                 : c.folder == "lord-howe" ? lordHowe
+                                                           : kathmandu;
+            }
+            const Result result = reportOver({c.folder}, c.day, c.day, GroupBy::app, false, clock);
+            StateTotals seconds{};
+            for (std::size_t s = 0; s < seconds.size(); ++s) {
+                seconds[s] = result.totals.byState[s] / 1000;
+            }
+            EXPECT_EQ(seconds, c.states);
+            EXPECT_EQ(result.totals.coverage.spanMs, c.spanSeconds * 1000);
+            EXPECT_EQ(result.totals.coverage.notRecordedMs, c.notRecordedSeconds * 1000);
+
+            ReportOptions options;
+            options.directories = {logs / c.folder};
+            options.first = options.last = c.day;
+            ReadCounts counts;
+            std::vector<std::string> hours;
+            forEachDay(options, clock, counts, [&](const Day& day) {
+                for (const HourTick& tick : hourTicks(day)) {
+                    hours.push_back(tick.label);
+                }
+            });
+            EXPECT_EQ(hours, c.hours);
+        }
+    }
+}
+
+TEST(ReportTotals, TheSameFolderTwiceCountsOnce) {
+    const std::filesystem::path basic = logs / "basic";
+    std::vector<std::vector<std::filesystem::path>> spellings = {
+        {basic, basic}, {basic, logs / "basic" / ""}, {basic, logs / "basic" / ".." / "basic"}};
+    // Through a link, where the system lets a test make one.
+    const std::filesystem::path link =
+        std::filesystem::temp_directory_path() / "activity-report-test-link";
+    std::error_code error;
+    std::filesystem::remove(link, error);
+    std::filesystem::create_directory_symlink(std::filesystem::absolute(basic), link, error);
+    if (!error) {
+        spellings.push_back({link, basic});
+    }
+    for (const std::vector<std::filesystem::path>& spelling : spellings) {
+        std::vector<std::string> arguments = {"activity-report", "--day", "2026-03-09", "--format",
+                                              "csv"};
+        for (const auto& folder : spelling) {
+            arguments.push_back("--dir");
+            arguments.push_back(text::utf8FromPath(folder));
+        }
+        RunOutput output;
+        ASSERT_EQ(runReport(arguments, lateClock, {}, output), 0) << output.err;
+        EXPECT_NE(output.out.find("Microsoft Word,6000.000,"), std::string::npos) << output.out;
+    }
+    std::filesystem::remove(link, error);
 }

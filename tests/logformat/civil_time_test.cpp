@@ -70,3 +70,51 @@ TEST(CivilTime, LocalMidnightFollowsTheOffsetRule) {
     const std::int64_t first = localMidnight({2026, 9, 6}, skipping);
     EXPECT_EQ(formatTimestamp({first, skipping(first)}), "2026-09-06T01:00:00.000+04:00");
 }
+
+TEST(CivilTime, NextMidnightByTheEventsOwnOffsets) {
+    struct Case {
+        const char* what;
+        const char* start;
+        const char* end;
+        const char* midnight; // nullptr: the event stays on its first day
+    };
+    const Case cases[] = {
+        {"one offset", "2026-03-09T23:50:00.000+01:00", "2026-03-10T00:20:00.000+01:00",
+         "2026-03-10T00:00:00.000+01:00"},
+        {"a quarter past the hour", "2026-03-11T23:30:00.000+05:45",
+         "2026-03-12T00:15:00.000+05:45", "2026-03-12T00:00:00.000+05:45"},
+        {"ends at its midnight", "2026-03-09T23:50:00.000+01:00", "2026-03-10T00:00:00.000+01:00",
+         nullptr},
+        {"a 25-hour day, whole", "2026-11-01T00:00:00.000-04:00", "2026-11-02T00:00:00.000-05:00",
+         nullptr},
+        {"midnight before the clocks go back", "2026-10-31T23:00:00.000-04:00",
+         "2026-11-01T03:00:00.000-05:00", "2026-11-01T00:00:00.000-04:00"},
+        {"midnight before the clocks go forward", "2026-03-07T23:00:00.000-05:00",
+         "2026-03-08T04:00:00.000-04:00", "2026-03-08T00:00:00.000-05:00"},
+        {"forward before midnight", "2026-03-07T22:00:00.000-05:00",
+         "2026-03-08T00:30:00.000-04:00", "2026-03-08T00:00:00.000-04:00"},
+        {"the clock set back across midnight", "2026-04-04T23:50:00.000-03:00",
+         "2026-04-04T23:10:00.000-04:00", nullptr},
+        {"half an hour forward", "2026-10-03T23:00:00.000+10:30", "2026-10-04T03:00:00.000+11:00",
+         "2026-10-04T00:00:00.000+10:30"},
+    };
+    for (const Case& c : cases) {
+        const auto midnight = nextMidnight(*parseTimestamp(c.start), *parseTimestamp(c.end));
+        if (c.midnight == nullptr) {
+            EXPECT_FALSE(midnight) << c.what << ": " << formatTimestamp(*midnight);
+        } else {
+            ASSERT_TRUE(midnight) << c.what;
+            EXPECT_EQ(formatTimestamp(*midnight), c.midnight) << c.what;
+        }
+    }
+
+    // By a zone's own rule, as the collector cuts: clocks that go back from 00:00 to
+    // 23:00 pass midnight twice, and the day ends at the second.
+    const std::int64_t back = parseTimestamp("2026-04-05T00:00:00.000-03:00")->unixMs;
+    const auto goingBack = [back](std::int64_t unixMs) { return unixMs < back ? -180 : -240; };
+    const Timestamp start = *parseTimestamp("2026-04-04T23:59:55.000-03:00");
+    EXPECT_FALSE(nextMidnight(start, Timestamp{back + 5000, -240}, goingBack)); // 23:00:05
+    const auto second = nextMidnight(start, Timestamp{back + 3'605'000, -240}, goingBack);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(formatTimestamp(*second), "2026-04-05T00:00:00.000-04:00");
+}

@@ -1,9 +1,12 @@
 #include "logformat/log_event.h"
+#include "logformat/log_event_scan.h"
 #include "logformat/log_files.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 using namespace logformat;
 
@@ -130,4 +133,107 @@ TEST(LogEvent, KeysTheReaderPassesOverOrRefuses) {
             EXPECT_EQ(event->title, c.title);
         }
     }
+}
+
+namespace {
+
+// Both readers' view of LINE: the fast path's result and the event it read, the general
+// reader's verdict and event.
+struct Readings {
+    ScanResult fast;
+    LogEvent fastEvent;
+    bool general;
+    LogEvent generalEvent;
+};
+
+// Every field, compared as it is (a line would hide bytes that aren't UTF-8).
+auto fieldsOf(const LogEvent& e) {
+    return std::tuple(e.start.unixMs, e.start.offsetMinutes, e.end.unixMs, e.end.offsetMinutes,
+                      e.state, e.title, e.curatedTitle, e.doc, e.url, e.pid, e.app, e.exePath,
+                      e.category);
+}
+
+Readings readBoth(const std::string& line, unsigned keep = textField::all) {
+    Readings r{};
+    std::size_t length = 0;
+    r.fast = scanLogEvent(line, r.fastEvent, keep, length);
+    r.general = readAnyLogEvent(line, r.generalEvent, keep);
+    return r;
+}
+
+} // namespace
+
+TEST(LogEvent, TheCollectorsLinesTakeTheFastPathAndReadAsAnyReaderReadsThem) {
+    std::vector<LogEvent> events;
+    for (const char* title :
+         {"report.docx - Word", "", "quote \" backslash \\ slash / tab \t cr \r lf \n",
+          "nul \x01 esc \x1b[2J del \x7f", "caf\xC3\xA9 \xE5\xA0\xB1\xE5\x91\x8A \xF0\x9F\x98\x80",
+          "\xE2\x80\xA8 line separator", "ends in a backslash \\"}) {
+        LogEvent event = wordEvent();
+        event.title = event.curatedTitle = event.doc = title;
+        events.push_back(event);
+    }
+    LogEvent odd = wordEvent();
+    odd.state = ActivityState::unavailable;
+    odd.pid = 9'999'999'999'999'999'999u;
+    odd.category = -42;
+    odd.end = {odd.start.unixMs - 1500, -570}; // ends before it starts, at -09:30
+    events.push_back(odd);
+    for (const LogEvent& event : events) {
+        std::string line = formatLogEvent(event);
+        line.pop_back();
+        const Readings r = readBoth(line);
+        ASSERT_EQ(r.fast, ScanResult::event) << line;
+        ASSERT_TRUE(r.general) << line;
+        EXPECT_EQ(fieldsOf(r.fastEvent), fieldsOf(event)) << line;
+        EXPECT_EQ(fieldsOf(r.generalEvent), fieldsOf(event)) << line;
+    }
+
+    // Any other shape is the general reader's to read or refuse: the answer is the same.
+    std::string good = formatLogEvent(wordEvent());
+    good.pop_back();
+    const std::string others[] = {
+        replaced(good, "\"pid\": 4812", "\"pid\":4812"),
+        replaced(good, "25.007", "2.5007e1"),
+        replaced(good, "{\"start\"", "{\"extra\": 1, \"start\""),
+        replaced(good, "Word\"", "W\\u00f6rd \\ud83d\\ude00\""),
+        replaced(good, "Word\"", "lone \\udc00\""),
+        replaced(good, "4812", "99999999999999999999"),
+        replaced(good, "\"category\": 8", "\"category\": 08"),
+        replaced(good, "Word\"", "raw\ttab\""),
+        replaced(good, "Word\"", "bad \xC0\xAF\""),
+        replaced(good, "active", "asleep"),
+        replaced(good, "09:58:22.123", "09:58:61.123"),
+        good + " x",
+        good.substr(0, good.size() - 1),
+    };
+    for (const std::string& line : others) {
+        LogEvent event;
+        const bool read = readLogEvent(line, event);
+        const Readings r = readBoth(line);
+        EXPECT_EQ(read, r.general) << line;
+        EXPECT_NE(r.fast, ScanResult::event) << line;
+        if (read) {
+            EXPECT_EQ(fieldsOf(event), fieldsOf(r.generalEvent)) << line;
+            // Text the general reader makes is strict UTF-8 too.
+            EXPECT_EQ(event.title.find("\xED\xB0"), std::string::npos) << line;
+        }
+    }
+}
+
+TEST(LogEvent, TextFieldsLeftOutAreStillChecked) {
+    std::string good = formatLogEvent(wordEvent());
+    good.pop_back();
+    for (const std::string& line : {good, replaced(good, "Word\"", "W\\u00f6rd\"")}) {
+        LogEvent event;
+        ASSERT_TRUE(readLogEvent(line, event, textField::app | textField::url)) << line;
+        EXPECT_EQ(event.app, "Microsoft Word");
+        EXPECT_EQ(event.url, "C:/Users/ann/report.docx");
+        EXPECT_EQ(event.title, "");
+        EXPECT_EQ(event.doc, "");
+        EXPECT_EQ(event.pid, 4812u);
+    }
+    LogEvent event;
+    EXPECT_FALSE(readLogEvent(replaced(good, "- Word", "- W\xE9rd"), event, textField::app));
+    EXPECT_FALSE(readLogEvent(replaced(good, "- Word", "- W\x01rd"), event, textField::app));
 }

@@ -1,0 +1,27 @@
+// A kernel object's handle, closed exactly once, on every path: for the Windows
+// providers.
+#pragma once
+
+#include <windows.h>
+
+namespace platform {
+
+class Win32Handle {
+  public:
+    Win32Handle() = default;
+    explicit Win32Handle(HANDLE handle) : handle_(handle) {}
+    Win32Handle(const Win32Handle&) = delete;
+    Win32Handle& operator=(const Win32Handle&) = delete;
+    ~Win32Handle() {
+        if (valid()) {
+            CloseHandle(handle_);
+        }
+    }
+    bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+
+  private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+} // namespace platform
