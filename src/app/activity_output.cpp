@@ -1,6 +1,7 @@
 #include "app/activity_output.h"
 
 #include "platform/platform.h"
+#include "text/utf8.h"
 
 #include <cstring>
 
@@ -123,17 +124,7 @@ std::string encodeUtf8ByCodeUnit(const std::wstring& text) {
     std::string bytes;
     bytes.reserve(text.size());
     for (const wchar_t character : text) {
-        const auto unit = static_cast<unsigned long>(character) & 0xFFFF;
-        if (unit < 0x80) {
-            bytes += static_cast<char>(unit);
-        } else if (unit < 0x800) {
-            bytes += static_cast<char>(0xC0 | (unit >> 6));
-            bytes += static_cast<char>(0x80 | (unit & 0x3F));
-        } else {
-            bytes += static_cast<char>(0xE0 | (unit >> 12));
-            bytes += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
-            bytes += static_cast<char>(0x80 | (unit & 0x3F));
-        }
+        text::appendUtf8(bytes, static_cast<char32_t>(character) & 0xFFFF);
     }
     return bytes;
 }

@@ -1,5 +1,5 @@
 // UTF-8, read and written in one place for every program. Standard library only: the
-// sampler's own Linux provider links it too.
+// sampler links it too.
 #pragma once
 
 #include <cstddef>
