@@ -5,7 +5,8 @@ virtual X server, and against stand-in samplers that misbehave.
   collector_e2e.py GROUP --collector PATH --sampler PATH [--test-window PATH --xvfb PATH]
 
 GROUP: desktop (two windows, then idle), faults, crash (kill -9, SIGSTOP), privacy,
-hostile (patterns and titles made to hang or crash a matcher), unwritable. Every log left behind is read line by line with Python's json and with jq.
+hostile (patterns and titles made to hang or crash a matcher), unwritable. Every log
+left behind is read line by line with Python's json and with jq.
 """
 import argparse
 import fcntl
@@ -482,15 +483,18 @@ fi""")
         check(cjk[:10].encode() not in data and b"word word" not in data,
               f"an excluded title reached {name}")
 
-    # Refused at the start, with the option and the pattern named; nothing is written.
-    for number, (option, pattern) in enumerate((
-            ("--exclude", "(a)\\1"), ("--exclude", "x(?=y)"), ("--keep-active", "(?<!a)b"),
-            ("--exclude", "("), ("--exclude", "[\\pL]{1000}"))):
+    # Refused at the start, with the option, the pattern and why; nothing is written.
+    linear = "(backreferences and lookaround can't be matched in linear time)"
+    for number, (option, pattern, why) in enumerate((
+            ("--exclude", "(a)\\1", linear), ("--exclude", "x(?=y)", linear),
+            ("--keep-active", "(?<!a)b", linear), ("--exclude", "(", "missing )"),
+            ("--exclude", "a{2,1}", "invalid repetition size"),
+            ("--exclude", "[\\pL]{1000}", "too large: it would need more than 1 MiB"))):
         refused = os.path.join(work, f"refused-{number}")
         code, out, err = finish(collector(refused, option, pattern, "--for", "0.5",
                                           sampler=sampler))
-        check(code == 2 and out == "" and err.startswith(f"activity-log: {option} '{pattern}': "),
-              f"{option} {pattern}: status {code}, stderr {err!r}")
+        check(code == 2 and out == "" and err.startswith(f"activity-log: {option} '{pattern}': ")
+              and why in err, f"{option} {pattern}: status {code}, stderr {err!r}")
         check(not os.path.exists(refused), f"{option} {pattern}: the log folder was made")
 
 
