@@ -192,10 +192,7 @@ TEST_F(SummaryTest, EventsAcrossADaysEdgeCountOnce) {
     const std::filesystem::path folder = work / "edges";
     std::filesystem::create_directories(folder);
     for (int day = 1; day <= 6; ++day) {
-        char date[16], next[16];
-        std::snprintf(date, sizeof date, "2026-05-%02d", day);
-        std::snprintf(next, sizeof next, "2026-05-%02d", day + 1);
-        const std::string d(date);
+        const std::string d = "2026-05-0" + std::to_string(day);
         append(folder / (d + ".jsonl"),
                line((d + "T09:00:00.000+01:00").c_str(), (d + "T10:00:00.000+01:00").c_str(),
                     "active", "report.docx", "Microsoft Word") +
