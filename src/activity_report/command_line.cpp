@@ -44,7 +44,7 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
                  "activity-report"};
     std::vector<std::string> directories;
     std::string day, from, to, by = "app", format = "text", html;
-    bool week = false, includeAway = false;
+    bool week = false, includeAway = false, noCache = false;
 
     app.add_option("--dir", directories,
                    "A folder of the collector's log; repeat it to report several machines "
@@ -70,6 +70,8 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
     app.add_option("--format", format, "text (default), csv or json")
         ->type_name("FORMAT")
         ->check(CLI::IsMember({"text", "csv", "json"}));
+    app.add_flag("--no-cache", noCache,
+                 "Read every day from the log, not from the day summaries kept beside it");
     app.add_option("--html", html, "Also write a page with each day's timeline and totals to FILE")
         ->type_name("FILE");
     dayOption->excludes(fromOption)->excludes(toOption)->excludes(weekOption);
@@ -127,6 +129,7 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
     options.by = groupings.at(by);
     options.format = formats.at(format);
     options.includeAway = includeAway;
+    options.useSummaries = !noCache;
     if (!html.empty()) {
         options.htmlFile = text::pathFromUtf8(html);
     }

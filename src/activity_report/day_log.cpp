@@ -1,10 +1,13 @@
 #include "activity_report/day_log.h"
 
 #include "activity_report/log_reader.h"
+#include "activity_report/summary_store.h"
 #include "logformat/log_files.h"
 
 #include <algorithm>
 #include <map>
+#include <optional>
+#include <set>
 
 namespace report {
 
@@ -158,20 +161,33 @@ void setSpan(Day& day, const Clock& clock) {
     std::int64_t start = logformat::localMidnight(day.date, clock.offsetAt);
     std::int64_t end =
         logformat::localMidnight(logformat::civilFromDays(number + 1), clock.offsetAt);
+    // The day's first moment and its last, with their offsets, from the pieces read and
+    // the summaries taken.
+    std::optional<logformat::Timestamp> first, last;
+    const auto extend = [&](const logformat::Timestamp& from, const logformat::Timestamp& to) {
+        if (!first || from.unixMs < first->unixMs) {
+            first = from;
+        }
+        if (!last || to.unixMs > last->unixMs) {
+            last = to;
+        }
+    };
+    for (const Piece& piece : day.pieces) {
+        extend({piece.fromMs, piece.fromOffset}, {piece.toMs, piece.toOffset});
+    }
+    for (const DaySummary& summary : day.summaries) {
+        if (summary.first && summary.last) {
+            extend(*summary.first, *summary.last);
+        }
+    }
     bool systemZone = true;
-    if (!day.pieces.empty()) {
-        const Piece& first = day.pieces.front();
-        const auto last =
-            std::max_element(day.pieces.begin(), day.pieces.end(),
-                             [](const Piece& a, const Piece& b) { return a.toMs < b.toMs; });
-        if (clock.offsetAt(first.fromMs) != first.fromOffset) {
-            start = number * millisecondsPerDay - std::int64_t{first.fromOffset} * 60'000;
-            systemZone = false;
-        }
-        if (clock.offsetAt(last->toMs) != last->toOffset) {
-            end = (number + 1) * millisecondsPerDay - std::int64_t{last->toOffset} * 60'000;
-            systemZone = false;
-        }
+    if (first && clock.offsetAt(first->unixMs) != first->offsetMinutes) {
+        start = number * millisecondsPerDay - std::int64_t{first->offsetMinutes} * 60'000;
+        systemZone = false;
+    }
+    if (last && clock.offsetAt(last->unixMs) != last->offsetMinutes) {
+        end = (number + 1) * millisecondsPerDay - std::int64_t{last->offsetMinutes} * 60'000;
+        systemZone = false;
     }
     day.spanStartMs = start;
     day.midnightAfterMs = std::max(start, end);
@@ -240,12 +256,18 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
 
     // current.json's events (the open one, and any the collector couldn't write yet)
     // count unless the collector has appended them already; each day file is read once.
+    // Their days are still being written: they are read from the log.
+    std::vector<std::set<std::int64_t>> currentDays(options.directories.size());
     for (std::size_t source = 0; source < options.directories.size(); ++source) {
         std::vector<LogEvent> current =
             readCurrentEvents(options.directories[source], counts.skippedLines);
         std::map<std::int64_t, std::vector<LogEvent*>> byDay;
         for (LogEvent& event : current) {
-            byDay[localDayNumber(event.start.unixMs, event.start.offsetMinutes)].push_back(&event);
+            const std::int64_t day = localDayNumber(event.start.unixMs, event.start.offsetMinutes);
+            byDay[day].push_back(&event);
+            currentDays[source].insert(day);
+            currentDays[source].insert(
+                localDayNumber(event.end.unixMs - 1, event.end.offsetMinutes));
         }
         for (auto& [day, events] : byDay) {
             std::uint64_t ignored = 0;
@@ -270,14 +292,56 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
         });
     }
 
+    std::vector<SummaryStore> stores;
+    for (const auto& directory : options.directories) {
+        stores.push_back({directory, options.cacheDirectory});
+    }
+    const std::int64_t today = localDayNumber(clock.nowMs, clock.offsetAt(clock.nowMs));
+    std::vector<DaySummary> summaries;
     for (std::int64_t file = firstDay; file <= lastDay; ++file) {
+        const logformat::CivilDate date = logformat::civilFromDays(file);
+        summaries.clear();
         for (std::size_t source = 0; source < options.directories.size(); ++source) {
+            const std::filesystem::path path = fileOf(source, file);
+            // Closed days only; the page draws every event, so it reads them all.
+            const bool closed = options.useSummaries && !options.htmlFile && file < today &&
+                                !currentDays[source].contains(file);
+            const std::optional<SourceStamp> stamp =
+                closed ? stampOf(path) : std::optional<SourceStamp>();
+            // A day at the selection's edges may share events with the day beyond it.
+            if (stamp && file > firstDay && file < lastDay) {
+                if (auto summary = loadSummary(stores[source], date, options.by, *stamp)) {
+                    counts.skippedLines += summary->skippedLines;
+                    summaries.push_back(std::move(*summary));
+                    continue;
+                }
+            }
+            if (!stamp || file == firstDay || file == lastDay) {
+                readDayFile(
+                    path, counts.skippedLines, [&](LogEvent& event) { place(event, source); },
+                    buffer, keep);
+                continue;
+            }
+            // Read whole, and summarised on the way.
+            SummaryBuilder builder(file);
+            const std::uint64_t skippedBefore = counts.skippedLines;
             readDayFile(
-                fileOf(source, file), counts.skippedLines,
-                [&](LogEvent& event) { place(event, source); }, buffer, keep);
+                path, counts.skippedLines,
+                [&](LogEvent& event) {
+                    builder.add(event);
+                    place(event, source);
+                },
+                buffer, logformat::textField::all);
+            if (builder.selfContained()) {
+                saveSummary(stores[source], date,
+                            builder.finish(*stamp, counts.skippedLines - skippedBefore));
+                counts.summariesUnwritable |= stores[source].writeFailed;
+            }
         }
         Day day;
-        day.date = logformat::civilFromDays(file);
+        day.date = date;
+        day.summaries = std::move(summaries);
+        summaries = {};
         if (const auto found = pending.find(file); found != pending.end()) {
             day.pieces = std::move(found->second);
             pending.erase(found);

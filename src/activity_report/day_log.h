@@ -2,6 +2,7 @@
 // that fall on it, from every folder, the open events included.
 #pragma once
 
+#include "activity_report/day_summary.h"
 #include "activity_report/report_options.h"
 #include "logformat/log_event.h"
 
@@ -37,6 +38,9 @@ struct Day {
     std::int64_t spanEndMs = 0;
     std::int64_t midnightAfterMs = 0; // the day's end, even while it runs
     std::vector<Piece> pieces;        // in order of their start
+    // The folders' day files taken from their summaries instead, with the list of the
+    // report's --by.
+    std::vector<DaySummary> summaries;
     // How the day's clock reads: its offset at the start, then each change (a 23- or
     // 25-hour day has one).
     std::vector<LocalOffset> offsets;
@@ -52,6 +56,7 @@ struct Clock {
 struct ReadCounts {
     std::uint64_t skippedLines = 0;    // not an event: unparsable, truncated, not UTF-8
     std::uint64_t misplacedEvents = 0; // in a day file after the day they belong to
+    bool summariesUnwritable = false;  // neither the log folder nor the cache took one
 };
 
 // Local day number (days since 1970-01-01) of a moment at a given offset.

@@ -23,6 +23,10 @@ struct ReportOptions {
     bool includeAway = false;
     OutputFormat format = OutputFormat::text;
     std::optional<std::filesystem::path> htmlFile;
+    // Days wholly inside the selection may be taken from the day summaries, and closed
+    // days read from the log get one (not with --no-cache).
+    bool useSummaries = false;
+    std::filesystem::path cacheDirectory; // where summaries go when the log folder is read-only
 };
 
 } // namespace report

@@ -52,6 +52,9 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         distinct.push_back(directory);
     }
     options.directories = std::move(distinct);
+    if (const std::filesystem::path cache = platform::userCacheDirectory(); !cache.empty()) {
+        options.cacheDirectory = cache / "activity-sampler";
+    }
 
     HtmlPage page;
     if (options.htmlFile && !page.open(*options.htmlFile, options)) {
@@ -83,6 +86,10 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         output.err += "activity-report: skipped " + std::to_string(counts.skippedLines) +
                       (counts.skippedLines == 1 ? " line" : " lines") +
                       " that held no event (unreadable, or cut short while being written)\n";
+    }
+    if (counts.summariesUnwritable) {
+        output.err += "activity-report: can't keep day summaries in the log folder or the "
+                      "user's cache; every report reads the whole log\n";
     }
     if (counts.misplacedEvents > 0) {
         output.err += "activity-report: left out " + std::to_string(counts.misplacedEvents) +

@@ -42,21 +42,6 @@ std::string_view groupName(const logformat::LogEvent& event, GroupBy by, std::st
 
 namespace {
 
-int presence(ActivityState state) {
-    switch (state) {
-    case ActivityState::active:
-        return 4;
-    case ActivityState::idle:
-    case ActivityState::locked:
-        return 3;
-    case ActivityState::none:
-        return 2;
-    case ActivityState::unavailable:
-        return 1;
-    }
-    return 0;
-}
-
 struct Edge {
     std::int64_t atMs;
     int presence;
@@ -81,23 +66,33 @@ Totals TotalsBuilder::addDay(const Day& day) {
     Totals own;
     std::string scratch;
     std::vector<Edge> edges;
-    edges.reserve(day.pieces.size() * 2);
+    edges.reserve(day.pieces.size() * 2 + (day.summaries.empty() ? 0 : 64));
+    const auto addEdges = [&](std::int64_t fromMs, std::int64_t toMs, int presence) {
+        const std::int64_t from = std::max(fromMs, day.spanStartMs);
+        const std::int64_t to = std::min(toMs, day.spanEndMs);
+        if (from < to) {
+            edges.push_back({from, presence, 1});
+            edges.push_back({to, presence, -1});
+        }
+    };
     for (const Piece& piece : day.pieces) {
         const std::int64_t ms = piece.toMs - piece.fromMs;
         own.byState[static_cast<std::size_t>(piece.event.state)] += ms;
         if (piece.event.state == ActivityState::active) {
-            const std::string_view name = groupName(piece.event, by_, scratch);
-            if (const auto found = own.activeByGroup.find(name); found != own.activeByGroup.end()) {
-                found->second += ms;
-            } else {
-                own.activeByGroup.emplace(name, ms);
-            }
+            addTime(own.activeByGroup, groupName(piece.event, by_, scratch), ms);
         }
-        const std::int64_t from = std::max(piece.fromMs, day.spanStartMs);
-        const std::int64_t to = std::min(piece.toMs, day.spanEndMs);
-        if (from < to) {
-            edges.push_back({from, presence(piece.event.state), 1});
-            edges.push_back({to, presence(piece.event.state), -1});
+        addEdges(piece.fromMs, piece.toMs, presenceOf(piece.event.state));
+    }
+    // Days taken from their summaries: the same sums, made when the day was read.
+    for (const DaySummary& summary : day.summaries) {
+        for (std::size_t s = 0; s < own.byState.size(); ++s) {
+            own.byState[s] += summary.byState[s];
+        }
+        for (const auto& [name, ms] : summary.groups[static_cast<std::size_t>(by_)]) {
+            addTime(own.activeByGroup, name, ms);
+        }
+        for (const PresenceSpan& span : summary.presence) {
+            addEdges(span.fromMs, span.toMs, span.presence);
         }
     }
     // One folder's pieces follow each other: their edges come in order already.

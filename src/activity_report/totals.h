@@ -28,19 +28,6 @@ struct Coverage {
     std::int64_t gapsOverAMinute = 0;
 };
 
-// Per state, indexed by ActivityState. Group and state times are each event's own time,
-// so machines used side by side both count.
-using StateTotals = std::array<std::int64_t, 5>;
-
-// Looked up by the event's own text, without a string made for it.
-struct TextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const {
-        return std::hash<std::string_view>{}(text);
-    }
-};
-using GroupTimes = std::unordered_map<std::string, std::int64_t, TextHash, std::equal_to<>>;
-
 struct Totals {
     GroupTimes activeByGroup;
     StateTotals byState{};

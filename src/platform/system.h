@@ -17,6 +17,10 @@ std::int32_t localUtcOffsetMinutes(std::int64_t unixMs);
 // $XDG_DATA_HOME when absolute, else ~/.local/share on Linux. Empty when none is known.
 std::filesystem::path userDataDirectory();
 
+// The folder for the user's caches, which may be deleted at any time: %LOCALAPPDATA% on
+// Windows; $XDG_CACHE_HOME when absolute, else ~/.cache on Linux. Empty when none is known.
+std::filesystem::path userCacheDirectory();
+
 // What names a file or folder whatever the spelling of its path (another case, "..", a
 // trailing separator, a link): the volume and the file's number on it.
 struct FileIdentity {

@@ -20,8 +20,11 @@ std::int32_t localUtcOffsetMinutes(std::int64_t unixMs) {
     return static_cast<std::int32_t>(local.tm_gmtoff / 60);
 }
 
-std::filesystem::path userDataDirectory() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
+namespace {
+
+// $VARIABLE when it is an absolute path, else ~/FALLBACK.
+std::filesystem::path xdgDirectory(const char* variable, const char* fallback) {
+    const char* xdg = std::getenv(variable);
     if (xdg != nullptr && xdg[0] == '/') {
         return xdg;
     }
@@ -33,7 +36,17 @@ std::filesystem::path userDataDirectory() {
     if (home == nullptr || home[0] == '\0') {
         return {};
     }
-    return std::filesystem::path(home) / ".local" / "share";
+    return std::filesystem::path(home) / fallback;
+}
+
+} // namespace
+
+std::filesystem::path userDataDirectory() {
+    return xdgDirectory("XDG_DATA_HOME", ".local/share");
+}
+
+std::filesystem::path userCacheDirectory() {
+    return xdgDirectory("XDG_CACHE_HOME", ".cache");
 }
 
 std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path) {

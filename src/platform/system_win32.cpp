@@ -62,6 +62,10 @@ std::filesystem::path userDataDirectory() {
     return std::filesystem::path(value);
 }
 
+std::filesystem::path userCacheDirectory() {
+    return userDataDirectory();
+}
+
 std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path) {
     // Backup semantics: a folder opens too. No access asked: only its attributes are read.
     const Win32Handle handle(

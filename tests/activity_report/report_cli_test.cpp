@@ -23,6 +23,8 @@ struct ReportRun {
 ReportRun run(std::vector<std::string> arguments,
               const std::filesystem::path& defaultDirectory = logs / "basic") {
     arguments.insert(arguments.begin(), "activity-report");
+    // The committed logs are never written to: no summaries beside them.
+    arguments.push_back("--no-cache");
     ReportRun result{};
     result.status = runReport(arguments, clock, defaultDirectory, result.output);
     return result;

@@ -1,0 +1,101 @@
+// A day file's totals, kept beside the log so that a long selection needn't read every
+// day again: the time every --by and every state needs, and the spans of presence the
+// coverage line is made of. Made only of a file whose events all lie on its own day.
+#pragma once
+
+#include "activity_report/report_options.h"
+#include "logformat/log_event.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace report {
+
+// Per state, indexed by ActivityState. Group and state times are each event's own time,
+// so machines used side by side both count.
+using StateTotals = std::array<std::int64_t, 5>;
+
+// Looked up by the event's own text, without a string made for it.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+using GroupTimes = std::unordered_map<std::string, std::int64_t, TextHash, std::equal_to<>>;
+
+// Adds MS to NAME's time.
+void addTime(GroupTimes& times, std::string_view name, std::int64_t ms);
+
+// How present the user was: 4 active, 3 away (idle, locked), 2 no window, 1 unavailable.
+int presenceOf(logformat::ActivityState state);
+
+struct PresenceSpan {
+    std::int64_t fromMs = 0;
+    std::int64_t toMs = 0;
+    int presence = 0;
+    friend bool operator==(const PresenceSpan&, const PresenceSpan&) = default;
+};
+
+inline constexpr std::size_t groupingCount = 5; // the values of GroupBy
+
+// What a summary was made of: its day file's size and modification time.
+struct SourceStamp {
+    std::uintmax_t size = 0;
+    std::int64_t time = 0;
+    friend bool operator==(const SourceStamp&, const SourceStamp&) = default;
+};
+
+struct DaySummary {
+    SourceStamp source;
+    std::uint64_t skippedLines = 0;
+    // The file's first moment and its last, with their offsets; none for a file
+    // without events.
+    std::optional<logformat::Timestamp> first;
+    std::optional<logformat::Timestamp> last;
+    StateTotals byState{};
+    std::vector<PresenceSpan> presence; // in order, touching spans of one presence joined
+    // Active time per group, a list per GroupBy; one read back holds the one asked for.
+    std::array<std::vector<std::pair<std::string, std::int64_t>>, groupingCount> groups;
+};
+
+// Builds the summary of day file DAY (a day number) from its events, in file order.
+class SummaryBuilder {
+  public:
+    explicit SummaryBuilder(std::int64_t day) : day_(day) {}
+    void add(const logformat::LogEvent& event);
+    // False once an event lay outside the file's day: such a file is always read.
+    bool selfContained() const { return selfContained_; }
+    DaySummary finish(const SourceStamp& source, std::uint64_t skippedLines);
+
+  private:
+    std::int64_t day_;
+    bool selfContained_ = true;
+    DaySummary summary_;
+    std::array<GroupTimes, groupingCount> groups_;
+};
+
+// The summary's file: a header line, then a line per GroupBy, so that a reader parses
+// the header and the one list it needs.
+inline constexpr int summaryVersion = 1;
+std::string formatSummary(const DaySummary& summary);
+
+using GroupList = std::vector<std::pair<std::string, std::int64_t>>;
+
+// Where each GroupBy's list lies, counted from the end of the header line.
+struct SummaryHeader {
+    DaySummary summary; // its groups empty
+    std::array<std::pair<std::size_t, std::size_t>, groupingCount> sections{};
+};
+// Nothing for a line that isn't a header of this version.
+std::optional<SummaryHeader> parseSummaryHeader(std::string_view line);
+std::optional<GroupList> parseSummaryGroups(std::string_view text);
+
+} // namespace report

@@ -1,0 +1,148 @@
+#include "activity_report/summary_store.h"
+
+#include "activity_report/report_options.h"
+#include "logformat/log_files.h"
+#include "text/utf8_path.h"
+
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <system_error>
+
+namespace report {
+
+namespace {
+
+// What is read of a summary at first: its header and, nearly always, the list asked for.
+constexpr std::size_t firstReadBytes = 16 * 1024;
+
+std::filesystem::path inLogFolder(const SummaryStore& store) {
+    return store.logDirectory / "summaries";
+}
+
+// A name for the log folder that stays the same from run to run (FNV-1a of its path).
+std::filesystem::path inCache(const SummaryStore& store) {
+    if (store.cacheDirectory.empty()) {
+        return {};
+    }
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(store.logDirectory, error);
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : text::utf8FromPath(error ? store.logDirectory : absolute)) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    char name[24];
+    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(hash));
+    return store.cacheDirectory / "summaries" / name;
+}
+
+std::string fileName(const logformat::CivilDate& day) {
+    return logformat::formatDate(day) + ".json";
+}
+
+std::optional<DaySummary> loadFrom(const std::filesystem::path& file, GroupBy by,
+                                   const SourceStamp& source) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string text(firstReadBytes, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    const std::size_t headerEnd = text.find('\n');
+    if (headerEnd == std::string::npos) {
+        return std::nullopt;
+    }
+    auto header = parseSummaryHeader(std::string_view(text).substr(0, headerEnd));
+    if (!header || !(header->summary.source == source)) {
+        return std::nullopt;
+    }
+    const auto [offset, length] = header->sections[static_cast<std::size_t>(by)];
+    const std::size_t from = headerEnd + 1 + offset;
+    if (from + length > text.size()) {
+        text.resize(from + length);
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(headerEnd + 1 + offset));
+        in.read(text.data() + from, static_cast<std::streamsize>(length));
+        if (static_cast<std::size_t>(in.gcount()) != length) {
+            return std::nullopt; // cut short
+        }
+    }
+    auto groups = parseSummaryGroups(std::string_view(text).substr(from, length));
+    if (!groups) {
+        return std::nullopt;
+    }
+    header->summary.groups[static_cast<std::size_t>(by)] = std::move(*groups);
+    return std::move(header->summary);
+}
+
+// Through a file of its own name, so that reports running side by side never mix.
+bool saveIn(const std::filesystem::path& folder, const logformat::CivilDate& day,
+            const std::string& text) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        return false;
+    }
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(random()));
+    const std::filesystem::path target = folder / fileName(day);
+    std::filesystem::path temporary = target;
+    temporary += suffix;
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.close();
+        if (!out) {
+            std::filesystem::remove(temporary, error);
+            return false;
+        }
+    }
+    std::filesystem::rename(temporary, target, error);
+    if (error) {
+        std::filesystem::remove(temporary, error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<SourceStamp> stampOf(const std::filesystem::path& dayFile) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(dayFile, error);
+    if (error) {
+        return std::nullopt;
+    }
+    const auto time = std::filesystem::last_write_time(dayFile, error);
+    if (error) {
+        return std::nullopt;
+    }
+    return SourceStamp{size, static_cast<std::int64_t>(time.time_since_epoch().count())};
+}
+
+std::optional<DaySummary> loadSummary(const SummaryStore& store, const logformat::CivilDate& day,
+                                      GroupBy by, const SourceStamp& source) {
+    if (auto summary = loadFrom(inLogFolder(store) / fileName(day), by, source)) {
+        return summary;
+    }
+    const std::filesystem::path cache = inCache(store);
+    if (cache.empty()) {
+        return std::nullopt;
+    }
+    return loadFrom(cache / fileName(day), by, source);
+}
+
+void saveSummary(SummaryStore& store, const logformat::CivilDate& day, const DaySummary& summary) {
+    const std::string text = formatSummary(summary);
+    if (saveIn(inLogFolder(store), day, text)) {
+        return;
+    }
+    const std::filesystem::path cache = inCache(store);
+    if (cache.empty() || !saveIn(cache, day, text)) {
+        store.writeFailed = true;
+    }
+}
+
+} // namespace report

@@ -1,0 +1,239 @@
+// The day summaries: a report from them says what a full read of the log says, to the
+// millisecond; a summary of a day file that changed, or that is damaged or of another
+// version, is never used; a day's edges are read once.
+#include "activity_report/day_log.h"
+#include "activity_report/summary_store.h"
+#include "activity_report/totals.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace report;
+using logformat::CivilDate;
+
+namespace {
+
+const std::filesystem::path logs = REPORT_TEST_LOGS;
+
+std::int32_t plusOne(std::int64_t) {
+    return 60;
+}
+const Clock lateClock{1'800'000'000'000, plusOne}; // 2027: every day is closed
+
+struct Read {
+    Totals totals;
+    ReadCounts counts;
+    std::size_t summarisedDays = 0; // day files taken from their summaries
+};
+
+Read readOver(const std::vector<std::filesystem::path>& folders, CivilDate first, CivilDate last,
+              GroupBy by, bool useSummaries, const std::filesystem::path& cache = {}) {
+    ReportOptions options;
+    options.directories = folders;
+    options.first = first;
+    options.last = last;
+    options.by = by;
+    options.useSummaries = useSummaries;
+    options.cacheDirectory = cache;
+    Read read;
+    TotalsBuilder builder(by);
+    forEachDay(options, lateClock, read.counts, [&](const Day& day) {
+        read.summarisedDays += day.summaries.size();
+        builder.addDay(day);
+    });
+    read.totals = builder.finish();
+    return read;
+}
+
+auto comparable(const Read& read) {
+    const Coverage& c = read.totals.coverage;
+    return std::tuple(std::map<std::string, std::int64_t>(read.totals.activeByGroup.begin(),
+                                                          read.totals.activeByGroup.end()),
+                      read.totals.byState,
+                      std::vector<std::int64_t>{c.spanMs, c.activeMs, c.awayMs, c.noWindowMs,
+                                                c.unavailableMs, c.notRecordedMs,
+                                                c.gapsOverAMinute},
+                      read.counts.skippedLines, read.counts.misplacedEvents);
+}
+
+// A copy of committed log folders to write summaries beside.
+class SummaryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        work = std::filesystem::temp_directory_path() /
+               ("activity-report-summaries-" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::remove_all(work);
+        std::filesystem::create_directories(work);
+    }
+    void TearDown() override { std::filesystem::remove_all(work); }
+
+    std::filesystem::path copyOf(const std::string& folder) {
+        std::filesystem::copy(logs / folder, work / folder,
+                              std::filesystem::copy_options::recursive);
+        return work / folder;
+    }
+
+    static void append(const std::filesystem::path& file, const std::string& text) {
+        std::ofstream(file, std::ios::binary | std::ios::app) << text;
+    }
+
+    std::filesystem::path work;
+};
+
+constexpr GroupBy everyGrouping[] = {GroupBy::app, GroupBy::category, GroupBy::doc, GroupBy::folder,
+                                     GroupBy::title};
+
+std::string line(const char* start, const char* end, const char* state, const char* title,
+                 const char* app) {
+    logformat::LogEvent event;
+    event.start = *logformat::parseTimestamp(start);
+    event.end = *logformat::parseTimestamp(end);
+    event.state = *logformat::stateFromName(state);
+    event.title = event.doc = title;
+    event.app = app;
+    event.url = std::string("C:/work/") + title;
+    return logformat::formatLogEvent(event);
+}
+
+} // namespace
+
+TEST_F(SummaryTest, AgreeWithAFullReadOfTheLog) {
+    struct Case {
+        std::vector<std::string> folders;
+        CivilDate first, last;
+    };
+    const Case cases[] = {
+        {{"basic"}, {2026, 3, 7}, {2026, 3, 11}},
+        {{"basic", "other-machine", "hostile"}, {2026, 3, 7}, {2026, 3, 12}},
+        {{"new-york"}, {2026, 3, 6}, {2026, 3, 10}},
+        {{"new-york"}, {2026, 10, 30}, {2026, 11, 3}},
+        {{"lord-howe"}, {2026, 4, 3}, {2026, 4, 7}},
+        {{"kathmandu"}, {2026, 3, 9}, {2026, 3, 13}},
+        {{"queued"}, {2026, 3, 8}, {2026, 3, 12}},
+    };
+    std::map<std::string, std::filesystem::path> copies;
+    for (const Case& c : cases) {
+        std::vector<std::filesystem::path> folders;
+        for (const std::string& folder : c.folders) {
+            if (!copies.contains(folder)) {
+                copies[folder] = copyOf(folder);
+            }
+            folders.push_back(copies[folder]);
+        }
+        for (const GroupBy by : everyGrouping) {
+            SCOPED_TRACE(c.folders.front() + " by " + std::string(groupByName(by)));
+            const Read log = readOver(folders, c.first, c.last, by, false);
+            const Read making = readOver(folders, c.first, c.last, by, true);
+            const Read taking = readOver(folders, c.first, c.last, by, true);
+            EXPECT_EQ(comparable(making), comparable(log));
+            EXPECT_EQ(comparable(taking), comparable(log));
+            EXPECT_FALSE(taking.counts.summariesUnwritable);
+        }
+    }
+    // Some day of each kind came from a summary: the comparison meant something.
+    const Read taken =
+        readOver({copies["kathmandu"]}, {2026, 3, 9}, {2026, 3, 13}, GroupBy::app, true);
+    EXPECT_EQ(taken.summarisedDays, 3u);
+    // basic's days each hold an event across a midnight, or current.json's: read.
+    const Read read = readOver({copies["basic"]}, {2026, 3, 7}, {2026, 3, 11}, GroupBy::app, true);
+    EXPECT_EQ(read.summarisedDays, 0u);
+    const Read dst =
+        readOver({copies["new-york"]}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::app, true);
+    EXPECT_EQ(dst.summarisedDays, 3u);
+}
+
+TEST_F(SummaryTest, ChangedDamagedOrOtherVersionsAreRebuilt) {
+    const std::filesystem::path folder = copyOf("new-york");
+    const auto agree = [&](const char* what) {
+        SCOPED_TRACE(what);
+        const Read log = readOver({folder}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::title, false);
+        const Read first = readOver({folder}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::title, true);
+        const Read again = readOver({folder}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::title, true);
+        EXPECT_EQ(comparable(first), comparable(log));
+        EXPECT_EQ(comparable(again), comparable(log));
+        EXPECT_EQ(again.summarisedDays, 3u); // made again, and taken
+    };
+    agree("made");
+    const std::filesystem::path summary = folder / "summaries" / "2026-11-01.json";
+    ASSERT_TRUE(std::filesystem::exists(summary));
+
+    // The day file grows: the summary no longer counts.
+    append(folder / "2026-11-01.jsonl",
+           line("2026-11-01T23:00:00.000-05:00", "2026-11-01T23:30:00.000-05:00", "active",
+                "late.docx", "Microsoft Word"));
+    agree("the day file grew");
+
+    std::string text;
+    {
+        std::ifstream in(summary, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const std::string damaged[] = {
+        text.substr(0, text.size() / 2),
+        text.substr(0, text.find('\n') + 1),
+        "{\"version\": 99" + text.substr(text.find(',')),
+        std::string(text.size(), '\0'),
+        "",
+    };
+    for (const std::string& bad : damaged) {
+        std::ofstream(summary, std::ios::binary | std::ios::trunc) << bad;
+        agree("a damaged summary");
+    }
+}
+
+TEST_F(SummaryTest, EventsAcrossADaysEdgeCountOnce) {
+    // Not as the collector writes: one event runs over a midnight, one is filed a day
+    // late, lines are damaged.
+    const std::filesystem::path folder = work / "edges";
+    std::filesystem::create_directories(folder);
+    for (int day = 1; day <= 6; ++day) {
+        const std::string d = "2026-05-0" + std::to_string(day);
+        append(folder / (d + ".jsonl"),
+               line((d + "T09:00:00.000+01:00").c_str(), (d + "T10:00:00.000+01:00").c_str(),
+                    "active", "report.docx", "Microsoft Word") +
+                   line((d + "T10:00:00.000+01:00").c_str(), (d + "T10:05:00.000+01:00").c_str(),
+                        "idle", "", ""));
+    }
+    append(folder / "2026-05-03.jsonl",
+           line("2026-05-03T23:00:00.000+01:00", "2026-05-04T01:00:00.000+01:00", "active",
+                "night.cpp", "Visual Studio Code"));
+    append(folder / "2026-05-05.jsonl",
+           line("2026-05-04T12:00:00.000+01:00", "2026-05-04T12:30:00.000+01:00", "active",
+                "late.txt", "Notepad") +
+               "{\"start\": \"2026-05-05T1\n");
+    append(folder / "2026-05-02.jsonl", "not an event\n");
+    for (const GroupBy by : everyGrouping) {
+        const Read log = readOver({folder}, {2026, 5, 1}, {2026, 5, 6}, by, false);
+        readOver({folder}, {2026, 5, 1}, {2026, 5, 6}, by, true);
+        const Read taking = readOver({folder}, {2026, 5, 1}, {2026, 5, 6}, by, true);
+        EXPECT_EQ(comparable(taking), comparable(log));
+        // 05-02 only: 05-03 runs into 05-04, 05-05 holds an event of 05-04.
+        EXPECT_EQ(taking.summarisedDays, 2u);
+    }
+    EXPECT_EQ(readOver({folder}, {2026, 5, 1}, {2026, 5, 6}, GroupBy::app, false)
+                  .totals.activeByGroup.at("Visual Studio Code"),
+              2 * 3'600'000);
+}
+
+TEST_F(SummaryTest, ALogFolderThatCantTakeThemUsesTheCache) {
+    const std::filesystem::path folder = copyOf("new-york");
+    // Where the summaries would go is a file: nothing can be made there.
+    std::ofstream(folder / "summaries") << "not a folder";
+    const std::filesystem::path cache = work / "cache";
+    const Read log = readOver({folder}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::app, false);
+    readOver({folder}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::app, true, cache);
+    const Read taking =
+        readOver({folder}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::app, true, cache);
+    EXPECT_EQ(comparable(taking), comparable(log));
+    EXPECT_EQ(taking.summarisedDays, 3u);
+    EXPECT_FALSE(std::filesystem::is_empty(cache / "summaries"));
+
+    const Read nowhere = readOver({folder}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::app, true);
+    EXPECT_TRUE(nowhere.counts.summariesUnwritable);
+    EXPECT_EQ(comparable(nowhere), comparable(log));
+}
