@@ -1,5 +1,7 @@
 #include "platform/child_process.h"
 
+#include "platform/win32_handle.h"
+
 #include <windows.h>
 
 #include <string>
@@ -16,21 +18,6 @@ constexpr DWORD pollMs = 5;
 // Once the child has exited, how long its pipes may stay open (held by a process it
 // left behind) before they are given up.
 constexpr auto exitGrace = std::chrono::milliseconds(200);
-
-struct Handle {
-    HANDLE handle = nullptr;
-    Handle() = default;
-    explicit Handle(HANDLE value) : handle(value) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() { reset(); }
-    void reset() {
-        if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle);
-        }
-        handle = nullptr;
-    }
-};
 
 // Reads what the pipe holds; false once it is broken (every writer gone).
 bool drain(HANDLE pipe, std::string& into) {
@@ -64,23 +51,23 @@ ChildRun runChild(const std::filesystem::path& program, std::chrono::millisecond
                   const std::function<bool()>& abandon) {
     ChildRun run;
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    Handle outRead, outWrite, errRead, errWrite;
-    if (!CreatePipe(&outRead.handle, &outWrite.handle, &inheritable, 64 * 1024) ||
-        !CreatePipe(&errRead.handle, &errWrite.handle, &inheritable, 64 * 1024)) {
+    Win32Handle outRead, outWrite, errRead, errWrite;
+    if (!CreatePipe(outRead.receive(), outWrite.receive(), &inheritable, 64 * 1024) ||
+        !CreatePipe(errRead.receive(), errWrite.receive(), &inheritable, 64 * 1024)) {
         return run;
     }
-    SetHandleInformation(outRead.handle, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(errRead.handle, HANDLE_FLAG_INHERIT, 0);
-    Handle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                             OPEN_EXISTING, 0, nullptr));
+    SetHandleInformation(outRead.get(), HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead.get(), HANDLE_FLAG_INHERIT, 0);
+    Win32Handle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &inheritable, OPEN_EXISTING, 0, nullptr));
 
     std::wstring commandLine = quoted(program.wstring());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = input.handle == INVALID_HANDLE_VALUE ? nullptr : input.handle;
-    startup.hStdOutput = outWrite.handle;
-    startup.hStdError = errWrite.handle;
+    startup.hStdInput = input.valid() ? input.get() : nullptr;
+    startup.hStdOutput = outWrite.get();
+    startup.hStdError = errWrite.get();
     PROCESS_INFORMATION started{};
     // No console window for the child: nothing flashes on the screen at every sample.
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
@@ -88,8 +75,8 @@ ChildRun runChild(const std::filesystem::path& program, std::chrono::millisecond
         return run;
     }
     run.started = true;
-    const Handle process(started.hProcess);
-    const Handle thread(started.hThread);
+    const Win32Handle process(started.hProcess);
+    const Win32Handle thread(started.hThread);
     // Only the child holds the write ends now, so the pipes break when it ends.
     outWrite.reset();
     errWrite.reset();
@@ -111,26 +98,26 @@ ChildRun runChild(const std::filesystem::path& program, std::chrono::millisecond
             run.abandoned = true;
             break;
         }
-        if (!exited && WaitForSingleObject(process.handle, pollMs) == WAIT_OBJECT_0) {
+        if (!exited && WaitForSingleObject(process.get(), pollMs) == WAIT_OBJECT_0) {
             exited = true;
             exitedAt = Clock::now();
         } else if (exited) {
             Sleep(pollMs);
         }
         if (outOpen) {
-            outOpen = drain(outRead.handle, run.out);
+            outOpen = drain(outRead.get(), run.out);
         }
         if (errOpen) {
-            errOpen = drain(errRead.handle, run.err);
+            errOpen = drain(errRead.get(), run.err);
         }
     }
     if (run.timedOut || run.abandoned) {
-        TerminateProcess(process.handle, 1);
-        WaitForSingleObject(process.handle, 5000);
+        TerminateProcess(process.get(), 1);
+        WaitForSingleObject(process.get(), 5000);
         return run;
     }
     DWORD code = 0;
-    GetExitCodeProcess(process.handle, &code);
+    GetExitCodeProcess(process.get(), &code);
     run.exitCode = static_cast<int>(code);
     return run;
 }

@@ -1,23 +1,13 @@
 #include "platform/collector_files.h"
 
+#include "platform/win32_handle.h"
+
 #include <windows.h>
 
 #include <string>
 
 namespace platform {
 namespace {
-
-struct FileHandle {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    explicit FileHandle(HANDLE value) : handle(value) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle);
-        }
-    }
-};
 
 bool writeAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -35,20 +25,20 @@ bool writeAll(HANDLE file, std::string_view bytes) {
 } // namespace
 
 bool appendDurably(const std::filesystem::path& file, std::string_view bytes) {
-    const FileHandle out(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (out.handle == INVALID_HANDLE_VALUE) {
+    const Win32Handle out(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid()) {
         return false;
     }
     LARGE_INTEGER size{};
-    if (!SetFilePointerEx(out.handle, LARGE_INTEGER{}, &size, FILE_END)) {
+    if (!SetFilePointerEx(out.get(), LARGE_INTEGER{}, &size, FILE_END)) {
         return false;
     }
-    if (!writeAll(out.handle, bytes) || !FlushFileBuffers(out.handle)) {
+    if (!writeAll(out.get(), bytes) || !FlushFileBuffers(out.get())) {
         // A line cut short (disk full) would corrupt the log: it goes, and the whole
         // line is written again at the next attempt.
-        if (SetFilePointerEx(out.handle, size, nullptr, FILE_BEGIN)) {
-            SetEndOfFile(out.handle);
+        if (SetFilePointerEx(out.get(), size, nullptr, FILE_BEGIN)) {
+            SetEndOfFile(out.get());
         }
         return false;
     }
@@ -59,12 +49,12 @@ bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes
     std::filesystem::path temporary = file;
     temporary += L".tmp";
     {
-        const FileHandle out(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (out.handle == INVALID_HANDLE_VALUE) {
+        const Win32Handle out(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!out.valid()) {
             return false;
         }
-        if (!writeAll(out.handle, bytes) || !FlushFileBuffers(out.handle)) {
+        if (!writeAll(out.get(), bytes) || !FlushFileBuffers(out.get())) {
             DeleteFileW(temporary.c_str());
             return false;
         }
@@ -78,10 +68,10 @@ bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes
 }
 
 bool syncName(const std::filesystem::path& file) {
-    const FileHandle renamed(CreateFileW(file.c_str(), GENERIC_WRITE,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return renamed.handle != INVALID_HANDLE_VALUE && FlushFileBuffers(renamed.handle);
+    const Win32Handle renamed(CreateFileW(file.c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return renamed.valid() && FlushFileBuffers(renamed.get());
 }
 
 void releaseFolderLock(RawHandle lock) {

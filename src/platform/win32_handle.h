@@ -12,10 +12,17 @@ class Win32Handle {
     explicit Win32Handle(HANDLE handle) : handle_(handle) {}
     Win32Handle(const Win32Handle&) = delete;
     Win32Handle& operator=(const Win32Handle&) = delete;
-    ~Win32Handle() {
+    ~Win32Handle() { reset(); }
+    void reset() {
         if (valid()) {
             CloseHandle(handle_);
         }
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+    // Where a call that hands out a handle puts it (CreatePipe).
+    HANDLE* receive() {
+        reset();
+        return &handle_;
     }
     bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
     HANDLE get() const { return handle_; }
