@@ -224,8 +224,11 @@ bool readAnyLogEvent(std::string_view line, LogEvent& event, unsigned keep) {
     // Parsed in place, in a copy: strings are unescaped where they stand and handed over
     // without a copy of the reader's own, which counts on long titles.
     // The copy's storage is kept from line to line, one per thread.
+    // The encoding check takes a sequence's continuation bytes before it judges them, so
+    // a line cut inside a sequence would be read past its end: three more NULs stop it.
     thread_local std::string buffer;
     buffer.assign(line);
+    buffer.append(3, '\0');
     rapidjson::InsituStringStream input(buffer.data());
     event = LogEvent{};
     EventHandler handler(event, keep);

@@ -92,6 +92,7 @@ TEST(LogEvent, IncompleteOrForeignLinesAreRefused) {
         replaced(good, "4812", "-1"),
         replaced(good, "Microsoft", "\xE9"),
         replaced(good, "25.007", "\"25\""),
+        "{\"start\": \"\xF3:", // cut inside a character, as a torn tail can be
     };
     for (const std::string& line : refused) {
         EXPECT_FALSE(parseLogEvent(line)) << line;
