@@ -4,6 +4,7 @@
 // than Xlib because the sampler runs every few seconds: it is far cheaper to load and
 // to connect, and it lets the queries of one call share one round trip.
 #include "platform/linux_compound_text.h"
+#include "platform/linux_desktop.h"
 #include "platform/platform.h"
 #include "platform/text_codec.h"
 
@@ -326,7 +327,9 @@ std::uint32_t serverKnownPid(const xcb_res_query_client_ids_reply_t* answer) {
 
 } // namespace
 
-WindowHandle getForegroundWindow() {
+namespace desktop {
+
+WindowHandle x11ForegroundWindow() {
     const Connection& c = connection();
     if (!c.usable()) {
         return 0;
@@ -338,7 +341,7 @@ WindowHandle getForegroundWindow() {
     return focusedTopLevel(c);
 }
 
-int getWindowTextW(WindowHandle window, wchar_t* buffer, int limit) {
+int x11WindowText(WindowHandle window, wchar_t* buffer, int limit) {
     if (buffer == nullptr || limit <= 0) {
         return 0;
     }
@@ -356,7 +359,7 @@ int getWindowTextW(WindowHandle window, wchar_t* buffer, int limit) {
 
 // There is no owner thread to report; the main thread's id is the pid on Linux. The
 // server's answer comes first, _NET_WM_PID only when it has none.
-std::uint32_t getWindowThreadProcessId(WindowHandle window, std::uint32_t* pid) {
+std::uint32_t x11WindowProcessId(WindowHandle window, std::uint32_t* pid) {
     const Connection& c = connection();
     if (window == 0 || !c.usable()) {
         return 0;
@@ -395,4 +398,5 @@ std::uint32_t getWindowThreadProcessId(WindowHandle window, std::uint32_t* pid) 
     return owner;
 }
 
+} // namespace desktop
 } // namespace platform

@@ -1,5 +1,6 @@
 // The Linux provider: processes through /proc, text through the UTF-8 codec. The
-// window manager calls live in the desktop file the build picks (linux_desktop_*.cpp).
+// window manager calls live in linux_desktop.cpp and the desktops it picks from.
+#include "platform/linux_desktop.h"
 #include "platform/platform.h"
 #include "platform/text_codec.h"
 
@@ -7,18 +8,25 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
 // An open process is a descriptor of its /proc directory, held as descriptor + 1 so
 // that 0 stays "none". Its files are then read from that very process, even when the
 // pid is reused meanwhile.
+//
+// A Wayland compositor may name the window's application by its app id alone, with no
+// pid: that is process 0, which opens as this handle, and whose module is the app id.
+constexpr RawHandle appIdProcess = ~RawHandle{0};
+
 void closeHandle(RawHandle process) {
-    if (process != 0) {
+    if (process != 0 && process != appIdProcess) {
         close(static_cast<int>(process - 1));
     }
 }
@@ -44,7 +52,8 @@ bool executableLinkReadable(int processDirectory) {
 // otherwise.
 ProcessHandle openProcess(std::uint32_t, bool inheritHandle, std::uint32_t pid) {
     if (pid == 0) {
-        return ProcessHandle();
+        return desktop::appIdStandingForProcess() != nullptr ? ProcessHandle(appIdProcess)
+                                                             : ProcessHandle();
     }
     const std::string path = "/proc/" + std::to_string(pid);
     const int descriptor =
@@ -83,7 +92,7 @@ std::size_t withoutDeletedMark(int processDirectory, const char* path, std::size
 // The executable's path as the kernel gives it, in UTF-16 units with a terminator.
 // 0 when it can't be read (not permitted, process gone) or doesn't fit.
 std::uint32_t executablePath(const ProcessHandle& process, wchar_t* buffer, std::uint32_t size) {
-    if (!process || buffer == nullptr || size == 0) {
+    if (!process || process.get() == appIdProcess || buffer == nullptr || size == 0) {
         return 0;
     }
     buffer[0] = L'\0';
@@ -114,9 +123,24 @@ std::uint32_t getProcessImageFileNameW(const ProcessHandle& process, wchar_t* bu
     return executablePath(process, buffer, size);
 }
 
+// The app id that stands for a process has no path: only its name is given.
 std::uint32_t getModuleFileNameExW(const ProcessHandle& process, wchar_t* buffer,
                                    std::uint32_t size) {
-    return executablePath(process, buffer, size);
+    const std::string* appId = desktop::appIdStandingForProcess();
+    if (process.get() != appIdProcess || appId == nullptr) {
+        return executablePath(process, buffer, size);
+    }
+    if (buffer == nullptr || size < 2) {
+        return 0;
+    }
+    const std::vector<wchar_t> name = desktop::widenUtf8(appId->data(), appId->size());
+    if (name.size() >= size) {
+        buffer[0] = L'\0';
+        return 0;
+    }
+    std::copy(name.begin(), name.end(), buffer);
+    buffer[name.size()] = L'\0';
+    return static_cast<std::uint32_t>(name.size());
 }
 
 wchar_t modulePathSeparator() {
