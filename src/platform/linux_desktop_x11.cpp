@@ -11,6 +11,7 @@
 #include <xcb/res.h>
 #include <xcb/xcb.h>
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -47,6 +48,93 @@ constexpr std::uint32_t hostPropertyLongs = 64;
 constexpr int clientSearchDepth = 8;
 constexpr int clientSearchWindows = 512;
 
+// libxcb and its X-Resource library, loaded by the first X11 query: a run on Wayland,
+// or with no desktop, never pays for loading them (and the libraries they need).
+template <class Function> void bind(void* library, const char* name, Function*& function) {
+    void* address = library != nullptr ? dlsym(library, name) : nullptr;
+    static_assert(sizeof address == sizeof function);
+    std::memcpy(&function, &address, sizeof function);
+}
+
+struct Xcb {
+    decltype(&xcb_connect) connect = nullptr;
+    decltype(&xcb_connection_has_error) connectionHasError = nullptr;
+    decltype(&xcb_disconnect) disconnect = nullptr;
+    decltype(&xcb_get_extension_data) getExtensionData = nullptr;
+    decltype(&xcb_get_input_focus) getInputFocus = nullptr;
+    decltype(&xcb_get_input_focus_reply) getInputFocusReply = nullptr;
+    decltype(&xcb_get_property) getProperty = nullptr;
+    decltype(&xcb_get_property_reply) getPropertyReply = nullptr;
+    decltype(&xcb_get_property_value) getPropertyValue = nullptr;
+    decltype(&xcb_get_property_value_length) getPropertyValueLength = nullptr;
+    decltype(&xcb_get_setup) getSetup = nullptr;
+    decltype(&xcb_intern_atom) internAtom = nullptr;
+    decltype(&xcb_intern_atom_reply) internAtomReply = nullptr;
+    decltype(&xcb_prefetch_extension_data) prefetchExtensionData = nullptr;
+    decltype(&xcb_query_tree) queryTree = nullptr;
+    decltype(&xcb_query_tree_children) queryTreeChildren = nullptr;
+    decltype(&xcb_query_tree_children_length) queryTreeChildrenLength = nullptr;
+    decltype(&xcb_query_tree_reply) queryTreeReply = nullptr;
+    decltype(&xcb_res_client_id_value_next) resClientIdValueNext = nullptr;
+    decltype(&xcb_res_client_id_value_value) resClientIdValueValue = nullptr;
+    decltype(&xcb_res_client_id_value_value_length) resClientIdValueValueLength = nullptr;
+    decltype(&xcb_res_query_client_ids) resQueryClientIds = nullptr;
+    decltype(&xcb_res_query_client_ids_ids_iterator) resQueryClientIdsIdsIterator = nullptr;
+    decltype(&xcb_res_query_client_ids_reply) resQueryClientIdsReply = nullptr;
+    decltype(&xcb_screen_next) screenNext = nullptr;
+    decltype(&xcb_setup_roots_iterator) setupRootsIterator = nullptr;
+    xcb_extension_t* resId = nullptr;
+
+    // Never unloaded: the connection is kept for the rest of the run, which ends
+    // right after the line.
+    Xcb() {
+        void* xcb = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
+        void* res = xcb != nullptr ? dlopen("libxcb-res.so.0", RTLD_LAZY | RTLD_LOCAL) : nullptr;
+        take(xcb, "xcb_connect", connect);
+        take(xcb, "xcb_connection_has_error", connectionHasError);
+        take(xcb, "xcb_disconnect", disconnect);
+        take(xcb, "xcb_get_extension_data", getExtensionData);
+        take(xcb, "xcb_get_input_focus", getInputFocus);
+        take(xcb, "xcb_get_input_focus_reply", getInputFocusReply);
+        take(xcb, "xcb_get_property", getProperty);
+        take(xcb, "xcb_get_property_reply", getPropertyReply);
+        take(xcb, "xcb_get_property_value", getPropertyValue);
+        take(xcb, "xcb_get_property_value_length", getPropertyValueLength);
+        take(xcb, "xcb_get_setup", getSetup);
+        take(xcb, "xcb_intern_atom", internAtom);
+        take(xcb, "xcb_intern_atom_reply", internAtomReply);
+        take(xcb, "xcb_prefetch_extension_data", prefetchExtensionData);
+        take(xcb, "xcb_query_tree", queryTree);
+        take(xcb, "xcb_query_tree_children", queryTreeChildren);
+        take(xcb, "xcb_query_tree_children_length", queryTreeChildrenLength);
+        take(xcb, "xcb_query_tree_reply", queryTreeReply);
+        take(res, "xcb_res_client_id_value_next", resClientIdValueNext);
+        take(res, "xcb_res_client_id_value_value", resClientIdValueValue);
+        take(res, "xcb_res_client_id_value_value_length", resClientIdValueValueLength);
+        take(res, "xcb_res_query_client_ids", resQueryClientIds);
+        take(res, "xcb_res_query_client_ids_ids_iterator", resQueryClientIdsIdsIterator);
+        take(res, "xcb_res_query_client_ids_reply", resQueryClientIdsReply);
+        take(xcb, "xcb_screen_next", screenNext);
+        take(xcb, "xcb_setup_roots_iterator", setupRootsIterator);
+        if (res != nullptr) {
+            resId = static_cast<xcb_extension_t*>(dlsym(res, "xcb_res_id"));
+        }
+    }
+    bool usable() const { return complete && resId != nullptr; }
+
+  private:
+    bool complete = true;
+    template <class Function> void take(void* library, const char* name, Function*& function) {
+        bind(library, name, function);
+        complete = complete && function != nullptr;
+    }
+};
+
+const Xcb& lib() {
+    static const Xcb instance;
+    return instance;
+}
+
 struct FreeDeleter {
     void operator()(void* data) const { std::free(data); }
 };
@@ -59,14 +147,19 @@ struct Connection {
     bool resources = false; // the server has the X-Resource extension
 
     Connection() {
-        int screenNumber = 0;
-        link = xcb_connect(nullptr, &screenNumber);
-        if (xcb_connection_has_error(link) != 0) {
+        // Without DISPLAY there is no server to connect to: libxcb isn't even loaded.
+        const char* display = std::getenv("DISPLAY");
+        if (display == nullptr || display[0] == '\0' || !lib().usable()) {
             return;
         }
-        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(link));
+        int screenNumber = 0;
+        link = lib().connect(nullptr, &screenNumber);
+        if (lib().connectionHasError(link) != 0) {
+            return;
+        }
+        xcb_screen_iterator_t screens = lib().setupRootsIterator(lib().getSetup(link));
         for (int i = 0; i < screenNumber && screens.rem > 0; ++i) {
-            xcb_screen_next(&screens);
+            lib().screenNext(&screens);
         }
         if (screens.rem == 0) {
             return;
@@ -74,31 +167,31 @@ struct Connection {
         root = screens.data->root;
         // All asked at once, then answered: one round trip. An atom no client has
         // created yet is None, and on no window.
-        xcb_prefetch_extension_data(link, &xcb_res_id);
+        lib().prefetchExtensionData(link, lib().resId);
         std::array<xcb_intern_atom_cookie_t, atomCount> cookies{};
         for (std::size_t i = 0; i < atomCount; ++i) {
-            cookies[i] = xcb_intern_atom(link, 1, static_cast<std::uint16_t>(atomNames[i].size()),
-                                         atomNames[i].data());
+            cookies[i] = lib().internAtom(link, 1, static_cast<std::uint16_t>(atomNames[i].size()),
+                                          atomNames[i].data());
         }
         for (std::size_t i = 0; i < atomCount; ++i) {
             const Reply<xcb_intern_atom_reply_t> reply(
-                xcb_intern_atom_reply(link, cookies[i], nullptr));
+                lib().internAtomReply(link, cookies[i], nullptr));
             atoms[i] = reply != nullptr ? reply->atom : XCB_NONE;
         }
-        const xcb_query_extension_reply_t* extension = xcb_get_extension_data(link, &xcb_res_id);
+        const xcb_query_extension_reply_t* extension = lib().getExtensionData(link, lib().resId);
         resources = extension != nullptr && extension->present != 0;
     }
     ~Connection() {
         // Also frees the object that a failed connect hands out.
         if (link != nullptr) {
-            xcb_disconnect(link);
+            lib().disconnect(link);
         }
     }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
     bool usable() const {
-        return link != nullptr && xcb_connection_has_error(link) == 0 && root != XCB_NONE;
+        return link != nullptr && lib().connectionHasError(link) == 0 && root != XCB_NONE;
     }
     xcb_atom_t atom(AtomIndex index) const { return atoms[static_cast<std::size_t>(index)]; }
 };
@@ -118,10 +211,10 @@ struct Property {
     }
     bool exists() const { return reply != nullptr && reply->type != XCB_NONE; }
     const unsigned char* bytes() const {
-        return static_cast<const unsigned char*>(xcb_get_property_value(reply.get()));
+        return static_cast<const unsigned char*>(lib().getPropertyValue(reply.get()));
     }
     std::size_t size() const {
-        return static_cast<std::size_t>(xcb_get_property_value_length(reply.get()));
+        return static_cast<std::size_t>(lib().getPropertyValueLength(reply.get()));
     }
     std::uint32_t first32() const {
         std::uint32_t value = 0;
@@ -143,7 +236,7 @@ PendingProperty askProperty(const Connection& c, xcb_window_t window, xcb_atom_t
     if (name == XCB_NONE || !c.usable()) {
         return {};
     }
-    return {xcb_get_property(c.link, 0, window, name, XCB_GET_PROPERTY_TYPE_ANY, 0, maxLongs),
+    return {lib().getProperty(c.link, 0, window, name, XCB_GET_PROPERTY_TYPE_ANY, 0, maxLongs),
             true};
 }
 
@@ -153,7 +246,7 @@ Property takeProperty(const Connection& c, PendingProperty pending) {
         return property;
     }
     xcb_generic_error_t* error = nullptr;
-    property.reply.reset(xcb_get_property_reply(c.link, pending.cookie, &error));
+    property.reply.reset(lib().getPropertyReply(c.link, pending.cookie, &error));
     std::free(error);
     return property;
 }
@@ -166,7 +259,7 @@ Property readProperty(const Connection& c, xcb_window_t window, xcb_atom_t name,
 Reply<xcb_query_tree_reply_t> queryTree(const Connection& c, xcb_window_t window) {
     xcb_generic_error_t* error = nullptr;
     Reply<xcb_query_tree_reply_t> tree(
-        xcb_query_tree_reply(c.link, xcb_query_tree(c.link, window), &error));
+        lib().queryTreeReply(c.link, lib().queryTree(c.link, window), &error));
     std::free(error);
     return tree;
 }
@@ -181,8 +274,8 @@ xcb_window_t clientBelow(const Connection& c, xcb_window_t window, int depth, in
     if (tree == nullptr) {
         return XCB_NONE;
     }
-    const xcb_window_t* children = xcb_query_tree_children(tree.get());
-    const int count = std::min(xcb_query_tree_children_length(tree.get()), budget);
+    const xcb_window_t* children = lib().queryTreeChildren(tree.get());
+    const int count = std::min(lib().queryTreeChildrenLength(tree.get()), budget);
     budget -= count;
     std::vector<PendingProperty> states;
     for (int i = 0; i < count; ++i) {
@@ -225,7 +318,7 @@ xcb_window_t clientWindow(const Connection& c, xcb_window_t window) {
 xcb_window_t focusedTopLevel(const Connection& c) {
     xcb_generic_error_t* error = nullptr;
     const Reply<xcb_get_input_focus_reply_t> focus(
-        xcb_get_input_focus_reply(c.link, xcb_get_input_focus(c.link), &error));
+        lib().getInputFocusReply(c.link, lib().getInputFocus(c.link), &error));
     std::free(error);
     if (focus == nullptr) {
         return XCB_NONE;
@@ -315,11 +408,11 @@ std::uint32_t serverKnownPid(const xcb_res_query_client_ids_reply_t* answer) {
     if (answer == nullptr) {
         return 0;
     }
-    for (xcb_res_client_id_value_iterator_t id = xcb_res_query_client_ids_ids_iterator(answer);
-         id.rem > 0; xcb_res_client_id_value_next(&id)) {
+    for (xcb_res_client_id_value_iterator_t id = lib().resQueryClientIdsIdsIterator(answer);
+         id.rem > 0; lib().resClientIdValueNext(&id)) {
         if ((id.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
-            xcb_res_client_id_value_value_length(id.data) == 1) {
-            return *xcb_res_client_id_value_value(id.data);
+            lib().resClientIdValueValueLength(id.data) == 1) {
+            return *lib().resClientIdValueValue(id.data);
         }
     }
     return 0;
@@ -372,14 +465,14 @@ std::uint32_t x11WindowProcessId(WindowHandle window, std::uint32_t* pid) {
     xcb_res_query_client_ids_cookie_t askedServer{};
     if (c.resources) {
         const xcb_res_client_id_spec_t wanted{id, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-        askedServer = xcb_res_query_client_ids(c.link, 1, &wanted);
+        askedServer = lib().resQueryClientIds(c.link, 1, &wanted);
     }
     const Property machine = takeProperty(c, askedMachine);
     const Property netPid = takeProperty(c, askedPid);
     Reply<xcb_res_query_client_ids_reply_t> serverAnswer;
     if (c.resources) {
         xcb_generic_error_t* error = nullptr;
-        serverAnswer.reset(xcb_res_query_client_ids_reply(c.link, askedServer, &error));
+        serverAnswer.reset(lib().resQueryClientIdsReply(c.link, askedServer, &error));
         std::free(error);
     }
     if (!runsOnThisHost(machine)) {
