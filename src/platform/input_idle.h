@@ -1,7 +1,8 @@
 // How long the user has given no keyboard or mouse input. Providers:
-// input_idle_win32.cpp (GetLastInputInfo), input_idle_x11.cpp (the X server's idle
-// counter, else the screen-saver extension), input_idle_none.cpp (a Linux build
-// without them).
+// input_idle_win32.cpp (GetLastInputInfo), input_idle_linux.cpp (a Wayland
+// compositor's idle protocol in input_idle_wayland.cpp; else the X server's idle
+// counter or screen-saver extension in input_idle_x11.cpp; input_idle_*none.cpp where
+// the build has neither).
 #pragma once
 
 #include <cstdint>

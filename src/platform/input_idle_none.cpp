@@ -1,10 +1,10 @@
-#include "platform/input_idle.h"
+#include "platform/input_idle_linux.h"
 
-namespace platform {
+namespace platform::idle {
 
-// Built without the X screen-saver extension: idle time is never known.
-std::optional<std::int64_t> inputIdleMilliseconds() {
+// Built without the X screen-saver extension: the X server's idle time is never known.
+std::optional<std::int64_t> fromX11() {
     return std::nullopt;
 }
 
-} // namespace platform
+} // namespace platform::idle

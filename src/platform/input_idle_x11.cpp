@@ -1,4 +1,4 @@
-#include "platform/input_idle.h"
+#include "platform/input_idle_linux.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/scrnsaver.h>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace platform {
+namespace platform::idle {
 namespace {
 
 // A connection per query: Xlib ends the process when a kept connection breaks (the
@@ -74,7 +74,7 @@ std::optional<std::int64_t> idleTimeCounter(Display* display) {
 
 } // namespace
 
-std::optional<std::int64_t> inputIdleMilliseconds() {
+std::optional<std::int64_t> fromX11() {
     const char* name = std::getenv("DISPLAY");
     if (name == nullptr || name[0] == '\0') {
         return std::nullopt;
@@ -99,4 +99,4 @@ std::optional<std::int64_t> inputIdleMilliseconds() {
     return static_cast<std::int64_t>(saver.info->idle);
 }
 
-} // namespace platform
+} // namespace platform::idle
