@@ -178,6 +178,9 @@ TEST(Focus, FollowsTheFocusedWindow) {
         ASSERT_TRUE(focus(native));
         EXPECT_EQ(sample(changes).out, browser);
     }
+    // A floating window is in the tree's other list.
+    ASSERT_TRUE(sway->command("[pid=" + xwayland.pid() + "] floating enable, focus"));
+    EXPECT_EQ(sample().out, editor);
 }
 
 // An empty workspace in front, by sway's IPC and by the foreign-toplevel manager.
@@ -221,6 +224,10 @@ TEST(ForeignToplevel, TitleAndAppIdWithoutPid) {
     ASSERT_TRUE(focus(known));
     EXPECT_EQ(sample(withoutIpc).out,
               line("a.docx - Word", "a.docx", "a.docx", "0", "Microsoft Word", "", 8));
+    // The activated one of the two, not the last listed.
+    ASSERT_TRUE(focus(native));
+    EXPECT_EQ(sample(withoutIpc).out,
+              line(title, curated, curated, "0", "org.example.Editor", "", 0));
 }
 
 // A compositor with no interface this program can ask: it lists no globals at all.
