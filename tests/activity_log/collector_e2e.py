@@ -380,9 +380,11 @@ def crash(work):
         check(os.listdir(log) == ["activity-log.lock"], f"taken: wrote {os.listdir(log)}")
 
     # Stopped (SIGSTOP) just after a sample: longer than 2 x --interval + --timeout and
-    # no event covers that time; shorter, and the one event goes on with no hole.
+    # no event covers that time; shorter, and the one event goes on with no hole. The
+    # second stop and its wait make 1.25 s between samples: 1.5 s is allowed, and a rule
+    # of 1 x --interval + --timeout would allow 1.
     for interval, timeout, stop, events_left, length in (("0.2", "0.5", 1.5, 2, 2.5),
-                                                           ("0.5", "0.5", 1.2, 1, 2.3)):
+                                                           ("0.5", "0.5", 1.15, 1, 2.3)):
         what = f"stopped {stop} s, --interval {interval} --timeout {timeout}"
         counter = os.path.join(work, f"stopping-{stop}-calls")
         counting = stand_in(work, f"stopping-{stop}", f"""n=$(cat {counter} 2>/dev/null || echo 0)
@@ -392,7 +394,7 @@ echo $((n + 1)) > {counter}
         run = collector(log, "--interval", interval, "--timeout", timeout, "--for", str(length),
                         sampler=counting)
         wait_until(lambda: os.path.exists(counter) and open(counter).read().strip() == "2")
-        time.sleep(0.1)  # the sample is taken: the collector waits for the next
+        time.sleep(0.05)  # the sample is taken: the collector waits for the next
         run.send_signal(signal.SIGSTOP)
         stopped = time.time() * 1000
         time.sleep(stop)
