@@ -100,6 +100,15 @@ void sayFailing(LogStore& store, bool nowFailing) {
 // cut that takes a rename back.
 void takeInLeftovers(LogStore& store) {
     store.saved = readWhole(currentFile(store));
+    // An empty saved content means no file: a zero-length current.json (a power cut
+    // before its bytes reached the disk) holds nothing, and goes now, else a stop with
+    // no event open would leave it there.
+    if (store.saved.empty()) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(currentFile(store), error)) {
+            std::filesystem::remove(currentFile(store), error);
+        }
+    }
     std::map<logformat::CivilDate, std::vector<logformat::LogEvent>> appended;
     std::vector<logformat::LogEvent> missing;
     for (logformat::LogEvent& event : eventsOf(store.saved)) {

@@ -92,8 +92,11 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
                       "user's cache; every report reads the whole log\n";
     }
     if (counts.misplacedEvents > 0) {
-        output.err += "activity-report: left out " + std::to_string(counts.misplacedEvents) +
-                      " events filed more than a day after the day they belong to\n";
+        // Any day file read after the day an event belongs to, the next one's included.
+        output.err +=
+            "activity-report: left out " + std::to_string(counts.misplacedEvents) +
+            (counts.misplacedEvents == 1 ? " event filed under a later day than its own\n"
+                                         : " events filed under later days than their own\n");
     }
     if (options.htmlFile && !page.finish(summary)) {
         output.err += "activity-report: couldn't write all of " +

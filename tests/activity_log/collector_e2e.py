@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """activity-log end to end, natively: the real collector against the real sampler on a
-virtual X server, and against stand-in samplers that misbehave.
+virtual X server, and against stand-in samplers that misbehave. Only what the unit tests
+can't show is here: real processes and their failures, kill -9, signals, the folder's
+bytes on the disk.
 
   collector_e2e.py GROUP --collector PATH --sampler PATH [--test-window PATH --xvfb PATH]
 
-GROUP: desktop (two windows, then idle), faults, crash (kill -9, SIGSTOP), privacy,
-hostile (patterns and titles made to hang or crash a matcher), unwritable. Every log
+GROUP: desktop (two windows, then idle), faults (samplers that fail as processes),
+crash (kill -9, SIGSTOP, signals), privacy, hostile (patterns and titles made to hang or
+crash a matcher, on a small stack), unwritable (events queued through a kill). Every log
 left behind is read line by line with Python's json and with jq.
 """
 import argparse
@@ -239,31 +242,40 @@ FIXED = sample_line("Inbox - Mail")
 
 
 def faults(work):
+    # What the sampler's line says is the unit tests' (sample_line_test); here, a sampler
+    # that fails as a process: not there, hung (with a child of its own), failing.
     cases = [
         ("missing", os.path.join(work, "no-such-sampler"), "unavailable"),
         ("hangs", stand_in(work, "hangs", printing(FIXED) + "\nsleep 30.5 &\nwait"),
          "unavailable"),
         ("exits 3", stand_in(work, "exits3", printing(FIXED) + "\nexit 3"), "unavailable"),
-        ("garbage", stand_in(work, "garbage", "head -c 300 /dev/urandom; printf 'x\\r\\n'"),
-         "unavailable"),
-        ("{}", stand_in(work, "empty", "printf '{}\\r\\n'"), "none"),
-        ("shell-link message", stand_in(
-            work, "nolink", "echo 'Unable to access recent documents.' >&2"), "unavailable"),
-        ("sound", stand_in(work, "sound", printing(FIXED)), "active"),
     ]
     for what, sampler, state in cases:
         log = os.path.join(work, "log-" + os.path.basename(sampler))
         begun = time.monotonic()
-        run = collector(log, "--interval", "0.1", "--timeout", "0.3", "--for", "1.2",
+        run = collector(log, "--interval", "0.1", "--timeout", "0.3", "--for", "0.8",
                         sampler=sampler)
         code, _, err = finish(run)
         took = time.monotonic() - begun
         check(code == 0 and err == "", f"{what}: status {code}, stderr {err!r}")
-        check(took < 2.5, f"{what}: ran {took:.1f} s for --for 1.2")
+        check(took < 2.0, f"{what}: ran {took:.1f} s for --for 0.8")
         events = read_log(log)
         check(states(events) == [state], f"{what}: {states(events)}, not [{state}]")
         if events:
-            check(events[0]["seconds"] >= 1.0, f"{what}: {events[0]['seconds']} s")
+            check(events[0]["seconds"] >= 0.7, f"{what}: {events[0]['seconds']} s")
+    # --samples N: the sampler runs N times, and the collector stops after the last.
+    counter = os.path.join(work, "samples")
+    counting = stand_in(work, "counting", f"""n=$(cat {counter} 2>/dev/null || echo 0)
+echo $((n + 1)) > {counter}
+{printing(FIXED)}""")
+    log = os.path.join(work, "log-samples")
+    code, _, err = finish(collector(log, "--interval", "0.05", "--samples", "3",
+                                    sampler=counting))
+    runs = int(open(counter).read())
+    check(code == 0 and err == "" and runs == 3, f"--samples 3: status {code}, {runs} runs, "
+          f"stderr {err!r}")
+    check(states(read_log(log)) == ["active"], "--samples 3: one event")
+
     # --output -: the same lines on standard output, as they close, and no files.
     changing = stand_in(work, "changing", f"""n=$(cat {work}/n 2>/dev/null || echo 0)
 n=$((n + 1)); echo $n > {work}/n
@@ -324,31 +336,31 @@ def crash(work):
     # kill -9 in the middle of an event, then a restart.
     log = os.path.join(work, "killed")
     run = collector(log, "--interval", "0.2", sampler=sampler)
-    time.sleep(1.5)
+    time.sleep(1.2)
     run.kill()
     killed = time.time() * 1000
     run.wait()
     check(os.path.exists(os.path.join(log, "current.json")), "current.json holds the open event")
-    code, _, err = finish(collector(log, "--interval", "0.2", "--for", "1", sampler=sampler))
+    code, _, err = finish(collector(log, "--interval", "0.2", "--for", "0.5", sampler=sampler))
     check(code == 0 and err == "", f"restart: status {code}, stderr {err!r}")
     events = read_log(log)
     check(len(events) == 2, f"after the restart: {events}")
     if events:
         end = ms(events[0]["end"])
         check(killed - 200 - 100 <= end <= killed, f"ends {killed - end:.0f} ms before the kill")
-        check(events[0]["seconds"] >= 1.0, f"the killed run's event: {events[0]['seconds']} s")
+        check(events[0]["seconds"] >= 0.8, f"the killed run's event: {events[0]['seconds']} s")
     check(not os.path.exists(os.path.join(log, "current.json")), "current.json gone at a stop")
 
     # One collector per folder: a second one is refused, the first goes on.
     log = os.path.join(work, "twice")
-    first = collector(log, "--interval", "0.2", "--for", "2", sampler=sampler)
-    time.sleep(0.5)
+    first = collector(log, "--interval", "0.2", "--for", "1.2", sampler=sampler)
+    time.sleep(0.3)
     code, _, err = finish(collector(log, "--interval", "0.2", "--for", "1", sampler=sampler))
     check(code == 2 and "another activity-log" in err, f"second collector: {code}, {err!r}")
     code, _, err = finish(first)
     check(code == 0 and err == "", f"first collector: status {code}, stderr {err!r}")
     events = read_log(log)
-    check(len(events) == 1 and events[0]["seconds"] >= 1.9, f"one collector's events: {events}")
+    check(len(events) == 1 and events[0]["seconds"] >= 1.1, f"one collector's events: {events}")
 
     # A folder that can't be locked at the start (a file in its place) is tried again at
     # every sample; another collector takes it meanwhile: this one writes nothing there,
@@ -367,23 +379,38 @@ def crash(work):
         check(code == 2 and "another activity-log took" in err, f"taken: {code}, {err!r}")
         check(os.listdir(log) == ["activity-log.lock"], f"taken: wrote {os.listdir(log)}")
 
-    # Stopped for a few seconds: no event covers that time.
-    log = os.path.join(work, "stopped")
-    run = collector(log, "--interval", "0.2", "--timeout", "0.5", "--for", "4.5",
-                    sampler=sampler)
-    time.sleep(1)
-    run.send_signal(signal.SIGSTOP)
-    stopped = time.time() * 1000
-    time.sleep(2.5)
-    resumed = time.time() * 1000
-    run.send_signal(signal.SIGCONT)
-    code, _, err = finish(run)
-    check(code == 0 and err == "", f"stopped: status {code}, stderr {err!r}")
-    events = read_log(log)
-    check(len(events) == 2, f"stopped: {events}")
-    for event in events:
-        check(ms(event["end"]) <= stopped + 20 or ms(event["start"]) >= resumed - 20,
-              f"{event['start']} to {event['end']} covers the stopped time")
+    # Stopped (SIGSTOP) just after a sample: longer than 2 x --interval + --timeout and
+    # no event covers that time; shorter, and the one event goes on with no hole. The
+    # second stop and its wait make 1.25 s between samples: 1.5 s is allowed, and a rule
+    # of 1 x --interval + --timeout would allow 1.
+    for interval, timeout, stop, events_left, length in (("0.2", "0.5", 1.5, 2, 2.5),
+                                                           ("0.5", "0.5", 1.15, 1, 2.3)):
+        what = f"stopped {stop} s, --interval {interval} --timeout {timeout}"
+        counter = os.path.join(work, f"stopping-{stop}-calls")
+        counting = stand_in(work, f"stopping-{stop}", f"""n=$(cat {counter} 2>/dev/null || echo 0)
+echo $((n + 1)) > {counter}
+{printing(FIXED)}""")
+        log = os.path.join(work, f"stopped-{stop}")
+        run = collector(log, "--interval", interval, "--timeout", timeout, "--for", str(length),
+                        sampler=counting)
+        wait_until(lambda: os.path.exists(counter) and open(counter).read().strip() == "2")
+        time.sleep(0.05)  # the sample is taken: the collector waits for the next
+        run.send_signal(signal.SIGSTOP)
+        stopped = time.time() * 1000
+        time.sleep(stop)
+        resumed = time.time() * 1000
+        run.send_signal(signal.SIGCONT)
+        code, _, err = finish(run)
+        check(code == 0 and err == "", f"{what}: status {code}, stderr {err!r}")
+        events = read_log(log)
+        check(len(events) == events_left, f"{what}: {events}")
+        if events_left > 1:
+            for event in events:
+                check(ms(event["end"]) <= stopped + 20 or ms(event["start"]) >= resumed - 20,
+                      f"{what}: {event['start']} to {event['end']} covers the stopped time")
+        else:
+            check(events and events[0]["seconds"] >= length - 0.3,
+                  f"{what}: a hole in {events}")
 
     # A stop while the sampler hangs doesn't wait for --timeout: the sampler goes at once.
     counter = os.path.join(work, "calls")
@@ -393,7 +420,7 @@ n=$((n + 1)); echo $n > {counter}
 {printing(FIXED)}""")
     log = os.path.join(work, "stalled")
     run = collector(log, "--interval", "0.2", "--timeout", "10", sampler=stalls)
-    time.sleep(1.5)
+    time.sleep(0.8)
     run.send_signal(signal.SIGTERM)
     sent = time.time() * 1000
     code, _, err = finish(run)
@@ -409,7 +436,7 @@ n=$((n + 1)); echo $n > {counter}
     for sig in (signal.SIGTERM, signal.SIGINT):
         log = os.path.join(work, "signal-%d" % sig)
         run = collector(log, "--interval", "0.2", sampler=sampler)
-        time.sleep(1)
+        time.sleep(0.5)
         run.send_signal(sig)
         sent = time.time() * 1000
         code, _, err = finish(run)
@@ -483,52 +510,20 @@ fi""")
         check(cjk[:10].encode() not in data and b"word word" not in data,
               f"an excluded title reached {name}")
 
-    # Refused at the start, with the option, the pattern and why; nothing is written.
-    linear = "(backreferences and lookaround can't be matched in linear time)"
-    for number, (option, pattern, why) in enumerate((
-            ("--exclude", "(a)\\1", linear), ("--exclude", "x(?=y)", linear),
-            ("--keep-active", "(?<!a)b", linear), ("--exclude", "(", "missing )"),
-            ("--exclude", "a{2,1}", "invalid repetition size"),
-            ("--exclude", "[\\pL]{1000}", "too large: it would need more than 1 MiB"))):
-        refused = os.path.join(work, f"refused-{number}")
-        code, out, err = finish(collector(refused, option, pattern, "--for", "0.5",
-                                          sampler=sampler))
-        check(code == 2 and out == "" and err.startswith(f"activity-log: {option} '{pattern}': ")
-              and why in err, f"{option} {pattern}: status {code}, stderr {err!r}")
-        check(not os.path.exists(refused), f"{option} {pattern}: the log folder was made")
+    # Patterns refused at the start are options_test's.
 
 
 def unwritable(work):
-    # Every sample a new title, so that every sample closes an event.
+    # Every sample a new title, so that every sample closes an event. The log store's own
+    # test shows a day file that can't be written on a real folder; here, what a kill
+    # leaves of the events queued meanwhile.
     counter = os.path.join(work, "counter")
     sampler = stand_in(work, "counting", f"""n=$(cat {counter} 2>/dev/null || echo 0)
 n=$((n + 1)); echo $n > {counter}
 {printing(sample_line("window NUMBER")).replace("NUMBER", "'$n'")}""")
-    log = os.path.join(work, "log")
-    away = log + ".away"
-    run = collector(log, "--interval", "0.1", "--for", "3.5", sampler=sampler)
-    time.sleep(1)
-    # Root writes into a read-only folder regardless, so the folder goes, and a file
-    # takes its name: nothing can be written there.
-    os.rename(log, away)
-    open(log, "w").close()
-    time.sleep(1.2)
-    os.remove(log)
-    os.rename(away, log)
-    code, _, err = finish(run)
-    check(code == 0, f"unwritable: status {code}")
-    check(err.count("can't write the log") == 1 and err.count("is written to") == 1,
-          f"said once, and once when it is back: {err!r}")
-    events = read_log(log)
-    samples = int(open(counter).read())
-    titles = [e["title"] for e in events]
-    check(titles == [f"window {n}" for n in range(1, samples + 1)],
-          f"{samples} samples, events {titles}")
-    check_contiguous(events, "unwritable")
 
     # The day file can't be written (a folder in its place), current.json can: a kill
     # loses none of the events kept meanwhile, and the next start appends them once.
-    os.remove(counter)
     log = os.path.join(work, "queue")
     run = collector(log, "--interval", "0.1", sampler=sampler)
     wait_until(lambda: glob.glob(os.path.join(log, "*.jsonl")))
@@ -538,6 +533,7 @@ n=$((n + 1)); echo $n > {counter}
     time.sleep(1)
     run.kill()
     run.wait()
+    time.sleep(0.3)  # a sampler the kill left running counts its run still
     killed_at = int(open(counter).read())
     os.rmdir(day)
     os.rename(day + ".aside", day)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -204,6 +205,51 @@ TEST(EventBuilder, SplitsAtLocalMidnight) {
     EXPECT_EQ(logformat::localDate(events[0].start), (logformat::CivilDate{2026, 12, 7}));
     EXPECT_EQ(logformat::localDate(events[1].start), (logformat::CivilDate{2026, 12, 8}));
     EXPECT_EQ(events[1].title, "late");
+}
+
+TEST(EventBuilder, EndsCarryTheOffsetOfTheirOwnMoment) {
+    // +01:00 until 2026-03-29T01:00Z, then +02:00: the clocks go from 02:00 to 03:00.
+    const std::int64_t change = 1'774'746'000'000;
+    const auto europe = [change](std::int64_t unixMs) { return unixMs < change ? 60 : 120; };
+    struct Case {
+        const char* what;
+        std::vector<std::string> titles; // one sample each, 5 s apart from 7 s before the change
+        std::vector<std::pair<std::string, std::string>> events; // start, end
+    };
+    const Case cases[] = {
+        {"one event across the change",
+         {"a", "a", "a", "a"},
+         {{"2026-03-29T01:59:53.000+01:00", "2026-03-29T03:00:09.000+02:00"}}},
+        {"a hand-over after the change",
+         {"a", "a", "b", "b"},
+         {{"2026-03-29T01:59:53.000+01:00", "2026-03-29T03:00:03.000+02:00"},
+          {"2026-03-29T03:00:03.000+02:00", "2026-03-29T03:00:09.000+02:00"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EventBuilder builder;
+        builder.settings.offsetAt = europe;
+        std::vector<LogEvent> events;
+        std::int64_t at = change - 7000;
+        for (const std::string& title : c.titles) {
+            Observation sample;
+            sample.wallMs = sample.monotonicMs = at;
+            sample.what.title = title;
+            for (LogEvent& event : activity_log::observe(builder, sample)) {
+                events.push_back(event);
+            }
+            at += 5000;
+        }
+        for (LogEvent& event : activity_log::finish(builder, change + 9000, change + 9000)) {
+            events.push_back(event);
+        }
+        std::vector<std::pair<std::string, std::string>> got;
+        for (const LogEvent& event : events) {
+            got.emplace_back(logformat::formatTimestamp(event.start),
+                             logformat::formatTimestamp(event.end));
+        }
+        EXPECT_EQ(got, c.events);
+    }
 }
 
 activity_log::Sample windowSample(const std::string& title, const std::string& name) {

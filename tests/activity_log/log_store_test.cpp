@@ -95,7 +95,9 @@ TEST_F(LogStoreTest, CurrentJsonsEventsAreAppendedUnlessTheirDayFileHoldsThem) {
              line(event(morning + 11000, "open")),
          before + line(event(morning + 1000, "q1")) + line(event(morning + 6000, "q2")) +
              line(event(morning + 11000, "open"))},
+        {"a day file holding only the leftover event", line(open), line(openEarlier), line(open)},
         {"whatever else current.json holds is no event", before, "{\"start\": tru", before},
+        {"a zero-length current.json, as a power cut can leave it", before, "", before},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -49,6 +49,10 @@ TEST(SampleLine, UndoesTheEscapesAndPairsSurrogates) {
     const Case cases[] = {
         {"escapes", R"(a\"b\\c\/d\b\f\n\r\te\u0001\u001F)", "a\"b\\c/d\b\f\n\r\te\x01\x1F"},
         {"pair", grinningByUnit, grinning},
+        // The pairs at the edges of the surrogates' ranges: U+10000, U+1F3FF, U+10FFFF.
+        {"lowest pair", "\xED\xA0\x80\xED\xB0\x80", "\xF0\x90\x80\x80"},
+        {"low surrogate at its top", "\xED\xA0\xBC\xED\xBF\xBF", "\xF0\x9F\x8F\xBF"},
+        {"highest pair", "\xED\xAF\xBF\xED\xBF\xBF", "\xF4\x8F\xBF\xBF"},
         {"lone high", "\xED\xA0\xBDx", replacement + "x"},
         {"lone high at the end", "x\xED\xA0\xBD", "x" + replacement},
         {"lone low", "\xED\xB8\x80x", replacement + "x"},

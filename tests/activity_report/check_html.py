@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The --html page in a real browser: headless chromium renders it (a screenshot at
 1280x900 kept in OUT, a PDF to count its printed pages) and dumps the DOM it built. The
-DOM holds one span per event of each day, in its category's lane; text from the log,
-however hostile, arrives as text; the page loads nothing and runs nothing.
+DOM holds one span per event of each day, in its category's lane, under a heading with
+the day's weekday; text from the log, however hostile, arrives as text (in a page by
+title too, where titles stand in attributes); the page loads nothing and runs nothing.
    check_html.py REPORT LOGS OUT"""
 import html.parser
 import json
@@ -18,6 +19,7 @@ page = os.path.join(out, "timeline.html")
 folders = ["basic", "other-machine", "hostile"]
 first, last = "2026-03-09", "2026-03-11"
 HOSTILE = "</title><script>alert(1)</script>"
+ATTRIBUTE = "x\" onmouseover=\"alert(1)"
 NAMES = ["App", "Browser", "Message", "Email", "System", "IDE", "Notes", "DB edit", "Word",
          "Excel", "Explorer", "Docker", "Shell", "Music", "Photo", "Powerpoint", "Games",
          "3D model"]
@@ -81,12 +83,17 @@ class Dom(html.parser.HTMLParser):
         self.stack, self.spans, self.titles, self.elements = [], {}, [], {}
         self.day = self.lane = None
         self.text = None
+        self.handlers, self.headings, self.cells = [], {}, []
 
     def handle_starttag(self, tag, attrs):
+        # Any on* attribute is a script the log's text would run.
+        self.handlers += [(tag, name) for name, _ in attrs if name.lower().startswith("on")]
         attrs = dict(attrs)
         self.elements[tag] = self.elements.get(tag, 0) + 1
-        if tag == "section" and (attrs.get("id") or "").startswith("day-"):
-            self.day = attrs["id"][4:]
+        if tag == "td" and "title" in attrs:
+            self.cells.append(attrs["title"])
+        if tag == "section":
+            self.day = attrs["id"][4:] if (attrs.get("id") or "").startswith("day-") else None
         if tag == "g" and "data-lane" in attrs:
             self.lane = attrs["data-lane"]
         if tag == "rect" and attrs.get("class") == "event":
@@ -94,7 +101,7 @@ class Dom(html.parser.HTMLParser):
                 failures.append("an event span outside a lane")
             key = (self.day, self.lane)
             self.spans[key] = self.spans.get(key, 0) + 1
-        if tag == "title":
+        if tag in ("title", "h2"):
             self.text = ""
         self.stack.append(tag)
 
@@ -103,6 +110,10 @@ class Dom(html.parser.HTMLParser):
             self.lane = None
         if tag == "title" and self.text is not None:
             self.titles.append(self.text)
+            self.text = None
+        if tag == "h2" and self.text is not None:
+            if self.day:
+                self.headings[self.day] = self.text
             self.text = None
         if self.stack:
             self.stack.pop()
@@ -124,10 +135,31 @@ if dom.elements.get("script", 0) or dom.elements.get("img", 0) or dom.elements.g
     failures.append(f"markup from the log became elements: {dom.elements}")
 if not any(t.split("\n")[-1] == HOSTILE for t in dom.titles):
     failures.append("the hostile title is not in any tooltip as text")
+days = [datetime.fromisoformat(first).date() + timedelta(days=n) for n in range(3)]
+want_headings = {d.isoformat(): d.strftime("%A ") + d.isoformat() for d in days}
+if dom.headings != want_headings:
+    failures.append(f"day headings {dom.headings}, expected {want_headings}")
 # Start, end, app and title, a line each.
 if not any(re.fullmatch(r"08:00:00 \u2013 09:00:00\nEvil <b>App</b> & \"co\"\n" + re.escape(HOSTILE), t)
            for t in dom.titles):
     failures.append(f"no tooltip gives the hostile event's start, end, app and title: {dom.titles[:3]}")
+
+# By title, the titles are the table's names, in attributes as well as in text.
+by_title = os.path.join(out, "by-title.html")
+subprocess.run([report, "--dir", f"{logs}/hostile", "--day", "2026-03-11", "--by", "title",
+                "--html", by_title], check=True, capture_output=True)
+main_page, page = page, by_title
+titled = Dom()
+titled.feed(chromium("--dump-dom").stdout.decode("utf-8"))
+page = main_page
+for where in (dom, titled):
+    if where.handlers:
+        failures.append(f"the log's text became event handlers: {where.handlers}")
+for text in (HOSTILE, ATTRIBUTE):
+    if not any(t.split("\n")[-1] == text for t in titled.titles):
+        failures.append(f"{text!r} is not in any tooltip as text")
+    if text not in titled.cells:
+        failures.append(f"{text!r} is not a table cell's title attribute as text")
 
 source = open(page, encoding="utf-8").read()
 outside = [u for u in re.findall(r"https?://[^\"' )]+", source) if u != "http://www.w3.org/2000/svg"]

@@ -1,4 +1,5 @@
 // The command line as a user meets it: selections, errors and their exit statuses.
+#include "activity_report/render.h"
 #include "activity_report/run_report.h"
 #include "activity_report/text_width.h"
 
@@ -101,6 +102,73 @@ TEST(ReportCommandLine, DefaultSelectionsEndToday) {
     EXPECT_NE(today.output.err.find("skipped 1 line "), std::string::npos) << today.output.err;
 }
 
+TEST(ReportCommandLine, EventsFiledUnderALaterDayAreLeftOutAndCounted) {
+    // 2026-03-10.jsonl holds an event of 03-09, which the collector never writes.
+    const std::string misplaced = (logs / "misplaced").string();
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string out, err;
+    };
+    const Case cases[] = {
+        {{"--from", "2026-03-09", "--to", "2026-03-10"},
+         "app,seconds,percent\r\nMicrosoft Word,5400.000,100.0\r\n",
+         "activity-report: left out 1 event filed under a later day than its own\n"},
+        // Its day isn't selected: nothing is left out of the selection.
+        {{"--day", "2026-03-10"}, "app,seconds,percent\r\nMicrosoft Word,1800.000,100.0\r\n", ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = c.arguments;
+        arguments.insert(arguments.end(), {"--dir", misplaced, "--format", "csv"});
+        const ReportRun result = run(arguments);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.output.out, c.out);
+        EXPECT_EQ(result.output.err, c.err);
+    }
+}
+
+TEST(ReportText, BarsInEighthsOfAColumn) {
+    struct Case {
+        const char* name;
+        std::int64_t ms; // of an hour
+        std::string bar;
+    };
+    const std::string full = "\xE2\x96\x88";
+    const auto fulls = [&](int count) {
+        std::string out;
+        for (int i = 0; i < count; ++i) {
+            out += full;
+        }
+        return out;
+    };
+    const Case cases[] = {
+        {"whole", 3'600'000, fulls(25)},
+        {"half", 1'800'000, fulls(12) + "\xE2\x96\x8C"},
+        {"nearly whole", 3'599'000, fulls(24) + "\xE2\x96\x89"},
+        {"one eighth of a column", 18'000, "\xE2\x96\x8F"},
+        {"less", 17'000, ""},
+    };
+    Summary summary;
+    for (const Case& c : cases) {
+        summary.table.rows.push_back({c.name, c.ms});
+    }
+    summary.table.totalMs = 3'600'000;
+    std::istringstream lines(renderText(summary));
+    std::string line;
+    std::size_t found = 0;
+    while (std::getline(lines, line)) {
+        for (const Case& c : cases) {
+            if (line.rfind(std::string(c.name) + "  ", 0) == 0) {
+                ++found;
+                const std::size_t share = line.find('%');
+                ASSERT_NE(share, std::string::npos) << line;
+                const std::string bar = line.substr(share + 1);
+                EXPECT_EQ(bar, c.bar.empty() ? "" : "  " + c.bar) << c.name;
+            }
+        }
+    }
+    EXPECT_EQ(found, std::size(cases));
+}
+
 TEST(ReportText, FitsEightyColumnsWhateverTheNames) {
     for (const char* by : {"app", "title", "doc", "folder"}) {
         const ReportRun result = run({"--dir", (logs / "hostile").string(), "--day", "2026-03-11",
@@ -138,6 +206,15 @@ TEST(ReportText, ColumnsOfUtf8Text) {
         EXPECT_EQ(displayWidth(c.text), c.width) << c.text;
         EXPECT_EQ(fitColumns(c.text, c.fitTo), c.fitted) << c.text;
         EXPECT_LE(displayWidth(fitColumns(c.text, c.fitTo)), c.fitTo);
+    }
+    // Each range's edges: its last code point, and the one after it.
+    const std::pair<char32_t, int> widths[] = {
+        {0x2705, 2}, {0x2706, 1},  {0x115F, 2},  {0x1160, 1},  {0x9FFF, 2},  {0xFF60, 2},
+        {0xFF61, 1}, {0x1F64F, 2}, {0x1F650, 1}, {0x3FFFD, 2}, {0x036F, 0},  {0x0370, 1},
+        {0x200F, 0}, {0x2010, 1},  {0xFEFF, 0},  {0xE01EF, 0}, {0xE01F0, 1}, {0x41, 1},
+    };
+    for (const auto& [c, width] : widths) {
+        EXPECT_EQ(codePointWidth(c), width) << std::hex << static_cast<std::uint32_t>(c);
     }
     EXPECT_EQ(printable("a\x1b[31m\tb\xC2\x9B"), "a\xEF\xBF\xBD[31m\xEF\xBF\xBD"
                                                  "b\xEF\xBF\xBD");

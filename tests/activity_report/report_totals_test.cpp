@@ -76,14 +76,14 @@ TEST(ReportTotals, GroupsOverTheSelectedDays) {
         Rows rows;
     };
     const Case cases[] = {
-        {"the day before: its own half of the event past midnight",
+        {"the day before: the event up to its midnight",
          {"basic"},
          march(8),
          march(8),
          GroupBy::app,
          false,
          {{"Spotify", 1800}}},
-        {"one day: the halves of two events across its midnights, no bad lines",
+        {"one day: two events split at its midnights, as the collector writes them",
          {"basic"},
          march(9),
          march(9),
@@ -255,6 +255,23 @@ TEST(ReportTotals, StatesCoverageAndSkippedLines) {
          1,
          // 2026-03-10T10:00+01:00
          Clock{1'773'133'200'000, centralEurope}},
+        {"read on a machine whose zone isn't the log's: the day by the log's offsets",
+         {"basic"},
+         march(9),
+         march(9),
+         {12'000, 900, 300, 60, 30},
+         {86'400, 12'000, 1200, 60, 30, 73'110, 3},
+         1,
+         Clock{1'800'000'000'000, [](std::int64_t) { return std::int32_t{-300}; }}},
+        {"today, the open event running past now: the parts add up to the span",
+         {"basic"},
+         march(10),
+         march(10),
+         {6300, 0, 0, 0, 0},
+         {9 * 3600 + 2400, 6000, 0, 0, 0, 8 * 3600, 1},
+         1,
+         // 2026-03-10T09:40+01:00, in the open event of 09:30 to 09:45
+         Clock{1'773'132'000'000, centralEurope}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -303,6 +320,36 @@ TEST(ReportTotals, EventsSplitAtTheirOwnMidnights) {
     }
     event.end = event.start;
     EXPECT_TRUE(splitIntoDays(event, day9, day9).empty());
+}
+
+TEST(ReportTotals, AnEventEndingAtMidnightLeavesNothingOnTheNextDay) {
+    // The collector ends an event at 00:00 and starts the next day's part there: each day
+    // gets its own part, and none a part without length.
+    struct Case {
+        CivilDate day;
+        std::vector<std::int64_t> seconds; // of the day's pieces, in order
+    };
+    const Case cases[] = {
+        {march(8), {1800}},
+        {march(9), {1800, 3600, 1800, 900, 1800, 300, 60, 30, 2400, 600}},
+        {march(10), {1200, 2400, 1800, 900}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(logformat::formatDate(c.day));
+        ReportOptions options;
+        options.directories = {logs / "basic"};
+        options.first = options.last = c.day;
+        ReadCounts counts;
+        std::vector<std::int64_t> seconds;
+        forEachDay(options, lateClock, counts, [&](const Day& day) {
+            for (const Piece& piece : day.pieces) {
+                EXPECT_GE(piece.fromMs, day.spanStartMs);
+                EXPECT_LE(piece.toMs, day.spanEndMs);
+                seconds.push_back((piece.toMs - piece.fromMs) / 1000);
+            }
+        });
+        EXPECT_EQ(seconds, c.seconds);
+    }
 }
 
 namespace {

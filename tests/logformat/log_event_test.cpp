@@ -59,6 +59,7 @@ TEST(LogEvent, AnyTextComesBackAsStrictUtf8) {
     const Case cases[] = {
         {"quote \" backslash \\ tab \t nul " + std::string(1, '\0') + " \x1f end",
          "quote \" backslash \\ tab \t nul " + std::string(1, '\0') + " \x1f end"},
+        {"vertical tab \v form feed \f", "vertical tab \v form feed \f"},
         {"</title><script>alert(1)</script>", "</title><script>alert(1)</script>"},
         {"caf\xC3\xA9 \xF0\x9F\x98\x80 \xE2\x80\xA8", "caf\xC3\xA9 \xF0\x9F\x98\x80 \xE2\x80\xA8"},
         {"latin \xE9 lone \xED\xA0\x80 cut \xF0\x9F",
