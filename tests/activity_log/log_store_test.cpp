@@ -26,6 +26,11 @@ LogEvent event(std::int64_t startMs, const std::string& title, std::int64_t seco
     return e;
 }
 
+LogEvent excluded(LogEvent e) {
+    e.title = "excluded";
+    return e;
+}
+
 std::string line(const LogEvent& e) {
     return logformat::formatLogEvent(e);
 }
@@ -95,6 +100,10 @@ TEST_F(LogStoreTest, CurrentJsonsEventsAreAppendedUnlessTheirDayFileHoldsThem) {
              line(event(morning + 11000, "open")),
          before + line(event(morning + 1000, "q1")) + line(event(morning + 6000, "q2")) +
              line(event(morning + 11000, "open"))},
+        {"killed while forgetting: the day file's line forgotten, current.json's not yet",
+         before + line(excluded(open)), line(open), before + line(excluded(open))},
+        {"killed while forgetting: current.json's event forgotten, the day file's not yet",
+         before + line(open), line(excluded(open)), before + line(open)},
         {"whatever else current.json holds is no event", before, "{\"start\": tru", before},
     };
     for (const Case& c : cases) {
