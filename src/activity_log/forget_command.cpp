@@ -66,8 +66,9 @@ int say(const ForgetOptions& options, const ForgetAnswer& answer) {
         return 0;
     }
     if (answer.outcome.events > 0) {
-        std::string text = "activity-log: forgot the text of " +
-                           std::to_string(answer.outcome.events) + " events from " + range;
+        const std::size_t events = answer.outcome.events;
+        std::string text = "activity-log: forgot the text of " + std::to_string(events) +
+                           (events == 1 ? " event from " : " events from ") + range;
         const char* separator = "; rewrote ";
         for (const logformat::CivilDate& day : answer.outcome.days) {
             text += separator + logformat::dayFileName(day);
