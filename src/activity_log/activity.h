@@ -24,7 +24,7 @@ struct ActivityRules {
 std::vector<text::Pattern> compilePatterns(const std::vector<std::string>& patterns);
 
 // The title an excluded sample is recorded with.
-inline constexpr const char* excludedTitle = "excluded";
+using logformat::excludedTitle;
 
 // The event fields (start and end left at zero) for SAMPLE, or for a sampler run that
 // gave none (unavailable). IDLE_MS is the time since the last input, when known.

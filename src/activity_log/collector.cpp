@@ -2,6 +2,7 @@
 
 #include "activity_log/activity.h"
 #include "activity_log/event_builder.h"
+#include "activity_log/forget_requests.h"
 #include "activity_log/log_store.h"
 #include "activity_log/sample_line.h"
 #include "logformat/log_files.h"
@@ -13,6 +14,7 @@
 #include "platform/system.h"
 #include "text/utf8_path.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <string>
@@ -78,6 +80,37 @@ struct IdleTime {
         return known;
     }
 };
+
+// activity-log forget's requests, carried out between two samples under this collector's
+// lock: the events it still holds (queued, open) are forgotten with the day files, and
+// current.json is replaced before the answer goes, so that the next sample can't bring
+// the text back. The open event then differs from the window's next sample, which starts
+// a new event: what is recorded after the request is kept.
+void answerForget(LogStore& store, EventBuilder& builder) {
+    if (store.toStandardOutput || !store.lock || !forgetRequested(store.directory)) {
+        return;
+    }
+    std::vector<logformat::LogEvent> current(store.pending.begin(), store.pending.end());
+    if (builder.open) {
+        current.push_back(*builder.open);
+    }
+    const std::size_t queued = store.pending.size();
+    answerForgetRequests(
+        store.directory, current,
+        [&] {
+            std::copy(current.begin(), current.begin() + static_cast<std::ptrdiff_t>(queued),
+                      store.pending.begin());
+            if (builder.open) {
+                builder.open = current.back();
+            }
+            // Made durable at once: a power cut mustn't bring back the text.
+            const std::filesystem::path file = store.directory / logformat::currentEventFileName;
+            std::error_code error;
+            return saveCurrent(store, builder.open) &&
+                   (!std::filesystem::exists(file, error) || platform::syncName(file));
+        },
+        "collector");
+}
 
 } // namespace
 
@@ -159,6 +192,7 @@ int runCollector(const Options& options) {
         if (store.outputGone) {
             break;
         }
+        answerForget(store, builder);
         saveCurrent(store, builder.open);
 
         ++taken;

@@ -1,5 +1,6 @@
 #include "activity_log/log_store.h"
 
+#include "activity_log/forget_requests.h"
 #include "activity_log/options.h"
 #include "logformat/log_files.h"
 #include "platform/console.h"
@@ -139,7 +140,9 @@ FolderHold holdFolder(LogStore& store) {
     std::filesystem::create_directories(store.directory, error);
     platform::FolderLockResult locked = platform::lockFolder(store.directory);
     if (locked.busy) {
-        return FolderHold::busy;
+        // activity-log forget holds it for as long as it rewrites the day files, its
+        // request waiting meanwhile: this collector takes over once it is done.
+        return forgetRequested(store.directory) ? FolderHold::waiting : FolderHold::busy;
     }
     if (!locked.lock) {
         return FolderHold::waiting;

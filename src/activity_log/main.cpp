@@ -1,9 +1,12 @@
 // activity-log: runs activity-sampler every few seconds and keeps a durable log of
-// activity spans. See --help.
+// activity spans; `activity-log forget` removes the text of a span of it. See --help.
 #include "activity_log/collector.h"
+#include "activity_log/forget_command.h"
 #include "activity_log/options.h"
 #include "platform/console.h"
+#include "platform/system.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,25 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
     if (!arguments.empty()) {
         arguments.erase(arguments.begin()); // the program's own name
+    }
+    if (!arguments.empty() && arguments.front() == "forget") {
+        arguments.erase(arguments.begin());
+        const activity_log::ParsedForget parsed = activity_log::parseForgetOptions(
+            arguments,
+            std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::system_clock::now().time_since_epoch())
+                .count(),
+            platform::localUtcOffsetMinutes);
+        if (!parsed.options) {
+            if (!parsed.out.empty()) {
+                platform::writeStandardOutput(parsed.out);
+            }
+            if (!parsed.err.empty()) {
+                platform::writeStandardError(parsed.err);
+            }
+            return parsed.exitCode;
+        }
+        return activity_log::runForget(*parsed.options);
     }
     const activity_log::ParsedOptions parsed = activity_log::parseOptions(arguments);
     if (!parsed.options) {

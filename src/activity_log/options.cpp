@@ -44,6 +44,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
     CLI::App app("Runs activity-sampler every few seconds and keeps a log of activity spans: "
                  "one JSON line per event, one file per local day.",
                  "activity-log");
+    app.footer("activity-log forget --last 10m (or --from and --to): removes the text of the "
+               "spans in that range from the log for good; see activity-log forget --help.");
     app.add_option("--interval", options.intervalSeconds,
                    "Seconds between samples (fractions allowed)")
         ->capture_default_str()

@@ -4,6 +4,7 @@
 #include "activity_report/html_page.h"
 #include "activity_report/render.h"
 #include "activity_report/totals.h"
+#include "logformat/summary_files.h"
 #include "platform/system.h"
 #include "text/utf8_path.h"
 
@@ -52,9 +53,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         distinct.push_back(directory);
     }
     options.directories = std::move(distinct);
-    if (const std::filesystem::path cache = platform::userCacheDirectory(); !cache.empty()) {
-        options.cacheDirectory = cache / "activity-sampler";
-    }
+    options.cacheDirectory = logformat::summaryCacheRoot();
 
     HtmlPage page;
     if (options.htmlFile && !page.open(*options.htmlFile, options)) {

@@ -2,6 +2,7 @@
 
 #include "activity_report/report_options.h"
 #include "logformat/log_files.h"
+#include "logformat/summary_files.h"
 #include "text/utf8_path.h"
 
 #include <cstdio>
@@ -17,27 +18,15 @@ namespace {
 constexpr std::size_t firstReadBytes = 16 * 1024;
 
 std::filesystem::path inLogFolder(const SummaryStore& store) {
-    return store.logDirectory / "summaries";
+    return logformat::summaryFolder(store.logDirectory);
 }
 
-// A name for the log folder that stays the same from run to run (FNV-1a of its path).
 std::filesystem::path inCache(const SummaryStore& store) {
-    if (store.cacheDirectory.empty()) {
-        return {};
-    }
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(store.logDirectory, error);
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const char c : text::utf8FromPath(error ? store.logDirectory : absolute)) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    }
-    char name[24];
-    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(hash));
-    return store.cacheDirectory / "summaries" / name;
+    return logformat::cachedSummaryFolder(store.cacheDirectory, store.logDirectory);
 }
 
 std::string fileName(const logformat::CivilDate& day) {
-    return logformat::formatDate(day) + ".json";
+    return logformat::summaryFileName(day);
 }
 
 std::optional<DaySummary> loadFrom(const std::filesystem::path& file, GroupBy by,
@@ -136,12 +125,20 @@ std::optional<DaySummary> loadSummary(const SummaryStore& store, const logformat
 
 void saveSummary(SummaryStore& store, const logformat::CivilDate& day, const DaySummary& summary) {
     const std::string text = formatSummary(summary);
-    if (saveIn(inLogFolder(store), day, text)) {
-        return;
+    std::filesystem::path folder = inLogFolder(store);
+    if (!saveIn(folder, day, text)) {
+        folder = inCache(store);
+        if (folder.empty() || !saveIn(folder, day, text)) {
+            store.writeFailed = true;
+            return;
+        }
     }
-    const std::filesystem::path cache = inCache(store);
-    if (cache.empty() || !saveIn(cache, day, text)) {
-        store.writeFailed = true;
+    // The day file rewritten while it was read (its text forgotten): the summary would
+    // keep that text, and a forget that removed the old summary before this one landed
+    // wouldn't see it. Checked after the rename, one of the two removes it.
+    if (stampOf(store.logDirectory / logformat::dayFileName(day)) != summary.source) {
+        std::error_code error;
+        std::filesystem::remove(folder / fileName(day), error);
     }
 }
 

@@ -35,12 +35,19 @@ constexpr std::int64_t durationMs(const LogEvent& event) {
     return event.end.unixMs - event.start.unixMs;
 }
 
+// The title of an event kept without its text: excluded as it was recorded, or forgotten
+// since (activity-log forget).
+inline constexpr std::string_view excludedTitle = "excluded";
+
 // The same event, by what it is rather than how long it had run: an open event the
 // collector kept in current.json and the line it appended when the event closed differ
-// in their end, and in nothing that says which event it is.
+// in their end, and in nothing that says which event it is. A forgotten event is still
+// the one it was made of: a crash between the rewriting of a day file and of
+// current.json leaves the text in one and `excluded` in the other.
 inline bool sameEvent(const LogEvent& a, const LogEvent& b) {
     return a.start.unixMs == b.start.unixMs && a.state == b.state && a.pid == b.pid &&
-           a.title == b.title && a.exePath == b.exePath;
+           a.exePath == b.exePath &&
+           (a.title == b.title || a.title == excludedTitle || b.title == excludedTitle);
 }
 
 // The event's line, keys in their fixed order, ending in LF. Text that isn't valid

@@ -24,6 +24,17 @@ bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes
 // metadata, its name included.
 bool syncName(const std::filesystem::path& file);
 
+// replaceAtomically, then syncName: the new content is there to stay when this returns
+// true, and the old one is gone from the file's name for good. Windows tries again for
+// a while when a reader has the file open without sharing its deletion.
+bool replaceDurably(const std::filesystem::path& file, std::string_view bytes);
+
+// Removes FILE for good: its content is first cut to nothing and flushed, so that even a
+// removal a power cut takes back leaves no byte of it (Windows has no call to make a
+// removal itself durable); then the name goes, durably where the system allows. True
+// when FILE is gone, also when there was none.
+bool removeDurably(const std::filesystem::path& file);
+
 // A folder held by one collector at a time, through a lock file in it; released when
 // the owner goes (also when the process dies).
 void releaseFolderLock(RawHandle lock);

@@ -86,6 +86,27 @@ bool syncName(const std::filesystem::path& file) {
     return syncFolderOf(file);
 }
 
+bool replaceDurably(const std::filesystem::path& file, std::string_view bytes) {
+    return replaceAtomically(file, bytes) && syncFolderOf(file);
+}
+
+bool removeDurably(const std::filesystem::path& file) {
+    {
+        const Fd content(open(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW));
+        if (content.fd < 0) {
+            if (errno == ENOENT) {
+                return true;
+            }
+        } else if (fdatasync(content.fd) != 0) {
+            return false;
+        }
+    }
+    if (unlink(file.c_str()) != 0 && errno != ENOENT) {
+        return false;
+    }
+    return syncFolderOf(file);
+}
+
 // The handle is the descriptor plus one, so that descriptor 0 isn't "none".
 void releaseFolderLock(RawHandle lock) {
     close(static_cast<int>(lock - 1));

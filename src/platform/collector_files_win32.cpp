@@ -45,7 +45,25 @@ bool appendDurably(const std::filesystem::path& file, std::string_view bytes) {
     return true;
 }
 
-bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes) {
+namespace {
+
+// A file another program has open without FILE_SHARE_DELETE (a report reading it) can't
+// be replaced or removed until it is closed: CALL is tried again for up to two seconds.
+template <typename Call> bool retriedWhileShared(const Call& call) {
+    for (int attempt = 0;; ++attempt) {
+        if (call()) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || attempt == 40) {
+            return false;
+        }
+        Sleep(50);
+    }
+}
+
+bool replaceThroughTemporary(const std::filesystem::path& file, std::string_view bytes,
+                             bool retried) {
     std::filesystem::path temporary = file;
     temporary += L".tmp";
     {
@@ -59,12 +77,48 @@ bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes
             return false;
         }
     }
-    if (!MoveFileExW(temporary.c_str(), file.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const auto move = [&] {
+        return MoveFileExW(temporary.c_str(), file.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    };
+    if (!(retried ? retriedWhileShared(move) : move())) {
         DeleteFileW(temporary.c_str());
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes) {
+    return replaceThroughTemporary(file, bytes, false);
+}
+
+bool replaceDurably(const std::filesystem::path& file, std::string_view bytes) {
+    return replaceThroughTemporary(file, bytes, true) && syncName(file);
+}
+
+bool removeDurably(const std::filesystem::path& file) {
+    {
+        const Win32Handle content(CreateFileW(
+            file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!content.valid()) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+                return true;
+            }
+        } else if (!FlushFileBuffers(content.get())) {
+            return false;
+        }
+    }
+    return retriedWhileShared([&] {
+        if (DeleteFileW(file.c_str())) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    });
 }
 
 bool syncName(const std::filesystem::path& file) {

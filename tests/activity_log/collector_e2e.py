@@ -8,8 +8,9 @@ bytes on the disk.
 
 GROUP: desktop (two windows, then idle), faults (samplers that fail as processes),
 crash (kill -9, SIGSTOP, signals), privacy, hostile (patterns and titles made to hang or
-crash a matcher, on a small stack), unwritable (events queued through a kill). Every log
-left behind is read line by line with Python's json and with jq.
+crash a matcher, on a small stack), unwritable (events queued through a kill), forget
+(across midnight, while a collector runs), forget-crash (killed at each system call;
+--strace PATH). Every log left behind is read line by line with Python's json and with jq.
 """
 import argparse
 import fcntl
@@ -550,22 +551,276 @@ n=$((n + 1)); echo $n > {counter}
           f"{samples} samples, killed at {killed_at}, events {titles}")
 
 
+# --- forgetting ----------------------------------------------------------------------
+
+SECRET = "Secret Bank Statement"
+BERLIN = dict(os.environ, TZ="Europe/Berlin")
+
+
+def log_line(start, end, title, state="active", doc=None):
+    """A day-file line as the collector writes it; times are local, UTC+01:00."""
+    def stamp(text):
+        return f"2026-12-{text}.000+01:00"
+    seconds = (ms(stamp(end)) - ms(stamp(start))) / 1000
+    excluded = title in ("excluded", "")
+    doc = "" if excluded else (doc if doc is not None else title)
+    return (f'{{"start": "{stamp(start)}", "end": "{stamp(end)}", "seconds": {seconds:.3f}, '
+            f'"state": "{state}", "title": "{title}", "curated_title": "{doc}", '
+            f'"doc": "{doc}", "url": "", "pid": 4242, "app": "Mozilla Firefox", '
+            f'"exe_path": "/usr/bin/firefox", "category": 1}}\n').replace(
+                '"seconds": 600.000', '"seconds": 600')
+
+
+def midnight_log(folder, cache):
+    """Two day files and current.json around the midnight of 2026-12-07, as a collector
+    killed at 00:09 left them, and the report's summaries of those days."""
+    os.makedirs(folder)
+    days = {
+        "2026-12-07.jsonl": log_line("07T23:40:00", "07T23:50:00", "Public page") +
+                            log_line("07T23:50:00", "08T00:00:00", SECRET),
+        "2026-12-08.jsonl": log_line("08T00:00:00", "08T00:05:00", SECRET) + "\x00" * 8,
+        "current.json": log_line("08T00:05:00", "08T00:09:00", "Private notes.txt - Editor",
+                                 doc="Private notes.txt"),
+    }
+    for name, text in days.items():
+        with open(os.path.join(folder, name), "w") as out:
+            out.write(text)
+    for summaries in (os.path.join(folder, "summaries"), cache):
+        os.makedirs(summaries, exist_ok=True)
+        for day in ("2026-12-07", "2026-12-08"):
+            with open(os.path.join(summaries, day + ".json"), "w") as out:
+                out.write(f'{{"title": "{SECRET}"}}\n')
+    return {name: text.encode() for name, text in days.items()}
+
+
+def cache_env(work, env=None):
+    """XDG_CACHE_HOME in WORK, and the folder where the report's fallback summaries of the
+    log go (the name is FNV-1a of the log folder's path)."""
+    env = dict(env or os.environ, XDG_CACHE_HOME=os.path.join(work, "cache"))
+    return env
+
+
+def cached_summaries(work, log):
+    h = 14695981039346656037
+    for byte in os.path.abspath(log).encode():
+        h = ((h ^ byte) * 1099511628211) % (1 << 64)
+    return os.path.join(work, "cache", "activity-sampler", "summaries", f"{h:016x}")
+
+
+def holds_text(folders, *texts):
+    """The files under FOLDERS that hold any of TEXTS."""
+    found = []
+    for folder in folders:
+        for root, _, files in os.walk(folder):
+            for name in files:
+                data = open(os.path.join(root, name), "rb").read()
+                if any(text.encode() in data for text in texts):
+                    found.append(os.path.join(root, name))
+    return found
+
+
+def forget_run(log, *options, env=None, wrapper=()):
+    run = subprocess.Popen([*wrapper, ARGS.collector, "forget", "--dir", log, *options],
+                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE, env=env)
+    return finish(run)
+
+
+MIDNIGHT = ("--from", "2026-12-07 23:55", "--to", "2026-12-08 00:06")
+
+
+def forget(work):
+    # Bad ranges: status 2 and a message; a folder that isn't there: 1. Nothing is made.
+    nowhere = os.path.join(work, "nowhere")
+    for options, status, message in (
+            (["--last", "10"], 2, "--last '10': not a duration"),
+            (["--from", "2026-12-07 11:00", "--to", "2026-12-07 10:00"], 2, "is not before"),
+            (["--last", "10m"], 1, "there is no log at")):
+        code, out, err = forget_run(nowhere, *options)
+        check(code == status and out == "" and message in err, f"forget {options}: {code}, "
+              f"{err!r}")
+    check(not os.path.exists(nowhere), "a refused forget made the folder")
+
+    # Across midnight, with no collector running: both day files and current.json.
+    log = os.path.join(work, "midnight")
+    env = cache_env(work, BERLIN)
+    cache = cached_summaries(work, log)
+    before = midnight_log(log, cache)
+    code, out, err = forget_run(log, *MIDNIGHT, env=env)
+    check(code == 0 and err == "" and out.startswith(
+        "activity-log: forgot the text of 3 events from 2026-12-07 23:55:00 to "
+        "2026-12-08 00:06:00; rewrote 2026-12-07.jsonl, 2026-12-08.jsonl; left out 1 damaged"),
+        f"forget across midnight: {code}, {out!r}, {err!r}")
+    day1 = open(os.path.join(log, "2026-12-07.jsonl"), "rb").read()
+    check(day1.startswith(before["2026-12-07.jsonl"].split(b"\n")[0] + b"\n"),
+          "the line before the range is kept as it was")
+    events = read_log(log)
+    check([e["title"] for e in events] == ["Public page", "excluded", "excluded"] and
+          [e["seconds"] for e in events] == [600, 600, 300], f"across midnight: {events}")
+    current = json.loads(open(os.path.join(log, "current.json")).read())
+    check((current["title"], current["doc"], current["end"]) ==
+          ("excluded", "", "2026-12-08T00:09:00.000+01:00"), f"current.json: {current}")
+    left = holds_text([log, os.path.join(work, "cache")], "Secret", "Bank", "Private")
+    check(not left, f"the forgotten text is still in {left}")
+    check(sorted(os.listdir(log)) == ["2026-12-07.jsonl", "2026-12-08.jsonl",
+                                      "activity-log.lock", "current.json", "summaries"],
+          f"left in the folder: {sorted(os.listdir(log))}")
+    code, out, err = forget_run(log, *MIDNIGHT, env=env)
+    check(code == 0 and out == "activity-log: nothing to forget from 2026-12-07 23:55:00 to "
+          "2026-12-08 00:06:00\n", f"forgotten twice: {code}, {out!r}, {err!r}")
+    # The collector started next appends current.json's event once, forgotten.
+    sampler = stand_in(work, "public", printing(sample_line("Public page")))
+    code, _, err = finish(collector(log, "--samples", "1", env=env, sampler=sampler))
+    events = read_log(log)
+    starts = [e["start"] for e in events]
+    check(code == 0 and len(set(starts)) == len(starts) and
+          [e["title"] for e in events[:4]] == ["Public page", "excluded", "excluded",
+                                                "excluded"], f"restarted: {events}")
+
+    # While a collector writes: it does the forgetting itself, at its next sample.
+    title_file = os.path.join(work, "title")
+    with open(title_file, "w") as out:
+        out.write(SECRET)
+    reading = stand_in(work, "reading", "printf '%s\\r\\n' \"$(sed 's/.*/{\"Title\": \"&\", "
+                       "\"Curated_title\": \"&\", \"Doc\": \"&\", \"URL\": \"\", \"Owner\": "
+                       "{\"Pid\": 4242, \"Name\": \"Mozilla Firefox\", \"Path\": "
+                       "\"\\/usr\\/bin\\/firefox\"}, \"App_cat_nb\": 1}/' " + title_file + ")\"")
+    log = os.path.join(work, "running")
+    env = cache_env(work)
+    cache = cached_summaries(work, log)
+    started = time.time()
+    run = collector(log, "--interval", "0.2", env=env, sampler=reading)
+    time.sleep(1)
+    with open(title_file, "w") as out:
+        out.write("Public page")
+    time.sleep(0.6)
+    today = time.strftime("%Y-%m-%d")
+    for summaries in (os.path.join(log, "summaries"), cache):
+        os.makedirs(summaries, exist_ok=True)
+        with open(os.path.join(summaries, today + ".json"), "w") as out:
+            out.write(SECRET)
+    asked = time.time()
+    code, out, err = forget_run(log, "--last", "10m", env=env)
+    took = time.time() - asked
+    check(code == 0 and err == "" and "forgot the text of 2 events" in out and
+          "(done by the running collector)" in out and took < 2,
+          f"forget while a collector runs: {code} after {took:.1f} s, {out!r}, {err!r}")
+    time.sleep(0.6)
+    run.send_signal(signal.SIGTERM)
+    stopped = time.time()
+    code, _, err = finish(run)
+    check(code == 0 and err == "", f"the collector after the forget: {code}, {err!r}")
+    events = read_log(log)
+    check([e["title"] for e in events] == ["excluded", "excluded", "Public page"],
+          f"while a collector runs: {events}")
+    check_contiguous(events, "while a collector runs")
+    if len(events) == 3:
+        check(ms(events[2]["start"]) >= asked * 1000, "what came after the request is kept")
+        total = (ms(events[-1]["end"]) - ms(events[0]["start"])) / 1000
+        check(abs(total - (stopped - started)) < 0.5, f"{total:.1f} s of {stopped - started:.1f}")
+    left = holds_text([log, os.path.join(work, "cache")], "Secret", "Bank")
+    check(not left, f"the forgotten text is still in {left}")
+
+    # A collector that doesn't answer in time (stopped): the request waits for it.
+    with open(title_file, "w") as out:
+        out.write(SECRET)
+    log = os.path.join(work, "stopped")
+    run = collector(log, "--interval", "0.2", env=env, sampler=reading)
+    time.sleep(0.8)
+    run.send_signal(signal.SIGSTOP)
+    code, out, err = forget_run(log, "--last", "1h", "--wait", "0.5", env=env)
+    check(code == 1 and "didn't answer within 0.5 seconds; the request waits in "
+          "forget-requests/" in err,
+          f"no answer: {code}, {out!r}, {err!r}")
+    with open(title_file, "w") as out:
+        out.write("Public page")
+    run.send_signal(signal.SIGCONT)
+    requests = os.path.join(log, "forget-requests")
+    wait_until(lambda: not glob.glob(os.path.join(requests, "*.request")))
+    run.send_signal(signal.SIGTERM)
+    code, _, err = finish(run)
+    check(code == 0 and not holds_text([log], "Secret"), f"answered late: {code}, {err!r}, "
+          f"{holds_text([log], 'Secret')}")
+
+
+def forget_crash(work):
+    """activity-log forget killed at each system call that writes, renames, removes or
+    syncs (strace's fault injection): every file is the old one or the new, never a
+    mixture; the request it left is carried out by the next forget or collector, once."""
+    env = cache_env(work, BERLIN)
+    reference = os.path.join(work, "reference")
+    midnight_log(reference, cached_summaries(work, reference))
+    forget_run(reference, *MIDNIGHT, env=env)
+    names = ["2026-12-07.jsonl", "2026-12-08.jsonl", "current.json"]
+    after = {name: open(os.path.join(reference, name), "rb").read() for name in names}
+    sampler = stand_in(work, "public", printing(sample_line("Public page")))
+    kills = 0
+    for call in ("openat", "write", "fdatasync", "fsync", "rename", "unlink", "flock"):
+        for n in range(1, 200):
+            log = os.path.join(work, f"{call}-{n}")
+            cache = cached_summaries(work, log)
+            before = midnight_log(log, cache)
+            code, _, _ = forget_run(log, *MIDNIGHT, env=env, wrapper=(
+                ARGS.strace, "-f", "-qq", "-o", "/dev/null", "-e", f"trace={call}",
+                "-e", f"inject={call}:signal=KILL:when={n}"))
+            if code != -signal.SIGKILL and code != 128 + signal.SIGKILL:
+                check(code == 0, f"{call} {n}: not killed, status {code}")
+                break
+            kills += 1
+            for name in names:
+                data = open(os.path.join(log, name), "rb").read()
+                check(data in (before[name], after[name]),
+                      f"killed at {call} #{n}: {name} is neither the old file nor the new")
+            summaries = [log, os.path.join(work, "cache", "activity-sampler", "summaries",
+                                           os.path.basename(cache))]
+            requested = glob.glob(os.path.join(log, "forget-requests", "*.request"))
+            if not requested:
+                # Killed before the request was made, or after it was carried out.
+                now = [open(os.path.join(log, name), "rb").read() for name in names]
+                done = now == [after[name] for name in names]
+                check(done or now == [before[name] for name in names],
+                      f"killed at {call} #{n}: no request, and half done")
+                check(not done or not holds_text(summaries, "Secret", "Private"),
+                      f"killed at {call} #{n}: done, and the text is left")
+                continue
+            # The request left is carried out by whoever holds the folder next.
+            if n % 2:
+                code, _, err = forget_run(log, "--last", "1m", env=env)
+                recovered = [open(os.path.join(log, name), "rb").read() for name in names]
+                check(code == 0 and recovered == [after[name] for name in names],
+                      f"after the kill at {call} #{n}, forget: {code}, {err!r}")
+            else:
+                code, _, err = finish(collector(log, "--samples", "2", "--interval", "0.1",
+                                                env=env, sampler=sampler))
+                starts = [e["start"] for e in read_log(log)]
+                check(code == 0 and len(set(starts)) == len(starts) and len(starts) >= 4,
+                      f"after the kill at {call} #{n}, a collector: {code}, {err!r}, {starts}")
+            left = holds_text(summaries, "Secret", "Private")
+            check(not left, f"after the kill at {call} #{n}: the text is still in {left}")
+            check(not os.path.exists(os.path.join(log, "forget-requests")) or
+                  not glob.glob(os.path.join(log, "forget-requests", "*.request")),
+                  f"after the kill at {call} #{n}: a request is left")
+    check(kills >= 20, f"only {kills} kills")
+    print(f"forget-crash: killed at {kills} system calls")
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
     parser.add_argument("group", choices=["desktop", "faults", "crash", "privacy", "hostile",
-                                          "unwritable"])
+                                          "unwritable", "forget", "forget-crash"])
     parser.add_argument("--collector", required=True)
     parser.add_argument("--sampler", required=True)
     parser.add_argument("--test-window")
     parser.add_argument("--xvfb")
+    parser.add_argument("--strace")
     ARGS = parser.parse_args()
     ARGS.collector = os.path.abspath(ARGS.collector)
     work = tempfile.mkdtemp(prefix="activity-log-e2e-")
     os.environ.pop("DISPLAY", None)
     # The collector runs the sampler next to it unless told: the real one.
     try:
-        globals()[ARGS.group](work)
+        globals()[ARGS.group.replace("-", "_")](work)
     except Exception:
         traceback.print_exc()
         FAILURES.append("exception")

@@ -26,6 +26,11 @@ LogEvent event(std::int64_t startMs, const std::string& title, std::int64_t seco
     return e;
 }
 
+LogEvent excluded(LogEvent e) {
+    e.title = "excluded";
+    return e;
+}
+
 std::string line(const LogEvent& e) {
     return logformat::formatLogEvent(e);
 }
@@ -96,6 +101,10 @@ TEST_F(LogStoreTest, CurrentJsonsEventsAreAppendedUnlessTheirDayFileHoldsThem) {
          before + line(event(morning + 1000, "q1")) + line(event(morning + 6000, "q2")) +
              line(event(morning + 11000, "open"))},
         {"a day file holding only the leftover event", line(open), line(openEarlier), line(open)},
+        {"killed while forgetting: the day file's line forgotten, current.json's not yet",
+         before + line(excluded(open)), line(open), before + line(excluded(open))},
+        {"killed while forgetting: current.json's event forgotten, the day file's not yet",
+         before + line(open), line(excluded(open)), before + line(open)},
         {"whatever else current.json holds is no event", before, "{\"start\": tru", before},
         {"a zero-length current.json, as a power cut can leave it", before, "", before},
     };
