@@ -4,7 +4,7 @@
 #include "platform/fd_linux.h"
 #include "platform/linux_desktop.h"
 
-#include <rapidjson/document.h>
+#include <rapidjson/reader.h>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -90,62 +90,87 @@ bool askTree(const std::string& socketPath, std::vector<char>& reply) {
     return readAll(socket.fd, reply.data(), length);
 }
 
-const rapidjson::Value* member(const rapidjson::Value& node, const char* name) {
-    if (!node.IsObject()) {
-        return nullptr;
-    }
-    const auto found = node.FindMember(name);
-    return found != node.MemberEnd() ? &found->value : nullptr;
-}
+// What a node of the tree says of itself. The strings point into the reply, which
+// is parsed in place.
+struct Node {
+    bool focused = false;
+    bool hasPid = false; // a view: a workspace, an output or a split container has none
+    std::uint32_t pid = 0;
+    std::string_view type;
+    std::string_view name;
+    std::string_view appId;
+    std::string_view windowClass; // an XWayland window's, in "window_properties"
+};
 
-std::string_view text(const rapidjson::Value* value) {
-    return value != nullptr && value->IsString()
-               ? std::string_view(value->GetString(), value->GetStringLength())
-               : std::string_view();
-}
+// Reads the tree as it is parsed, keeping of each object only the members that matter,
+// and the focused node once its object ends: no tree is built, a run costs less.
+struct TreeReader : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TreeReader> {
+    struct Open {
+        Node node;
+        std::string_view keyInParent;
+    };
+    std::vector<Open> open;
+    std::string_view key; // the member whose value comes next
+    bool rootIsObject = false;
+    std::optional<Node> focused;
 
-// The node with "focused": true, depth first through tiled and floating children.
-const rapidjson::Value* focusedNode(const rapidjson::Value& node, int depth) {
-    if (depth > depthLimit || !node.IsObject()) {
-        return nullptr;
+    bool StartObject() {
+        rootIsObject = rootIsObject || open.empty();
+        open.push_back({Node(), key});
+        return open.size() <= depthLimit;
     }
-    const rapidjson::Value* focused = member(node, "focused");
-    if (focused != nullptr && focused->IsBool() && focused->GetBool()) {
-        return &node;
+    bool Key(const char* text, rapidjson::SizeType length, bool) {
+        key = std::string_view(text, length);
+        return true;
     }
-    for (const char* list : {"nodes", "floating_nodes"}) {
-        const rapidjson::Value* children = member(node, list);
-        if (children == nullptr || !children->IsArray()) {
-            continue;
+    bool String(const char* text, rapidjson::SizeType length, bool) {
+        const std::string_view value(text, length);
+        Node& node = open.back().node;
+        if (key == "type") {
+            node.type = value;
+        } else if (key == "name") {
+            node.name = value;
+        } else if (key == "app_id") {
+            node.appId = value;
+        } else if (key == "class" && open.size() >= 2 &&
+                   open.back().keyInParent == "window_properties") {
+            open[open.size() - 2].node.windowClass = value;
         }
-        for (const rapidjson::Value& child : children->GetArray()) {
-            if (const rapidjson::Value* found = focusedNode(child, depth + 1)) {
-                return found;
-            }
-        }
+        return true;
     }
-    return nullptr;
-}
+    bool Bool(bool value) {
+        if (key == "focused" && !open.empty()) {
+            open.back().node.focused = value;
+        }
+        return true;
+    }
+    bool Uint(unsigned value) { return pid(value); }
+    bool Int(int value) { return pid(value > 0 ? static_cast<unsigned>(value) : 0); }
+    bool pid(unsigned value) {
+        if (key == "pid" && !open.empty()) {
+            open.back().node.hasPid = true;
+            open.back().node.pid = value;
+        }
+        return true;
+    }
+    bool EndObject(rapidjson::SizeType) {
+        if (open.back().node.focused && !focused) {
+            focused = open.back().node;
+        }
+        open.pop_back();
+        return true;
+    }
+};
 
-// A view is a container that shows a client's surface: sway gives it a pid, which a
-// workspace, an output or a split container lacks.
-std::optional<FocusedWindow> viewOf(const rapidjson::Value& node) {
-    const rapidjson::Value* pid = member(node, "pid");
-    const std::string_view type = text(member(node, "type"));
-    if (pid == nullptr || (type != "con" && type != "floating_con")) {
+// A view is a container that shows a client's surface, tiled or floating.
+std::optional<FocusedWindow> viewOf(const Node& node) {
+    if (!node.hasPid || (node.type != "con" && node.type != "floating_con")) {
         return std::nullopt;
     }
     FocusedWindow window;
-    const std::string_view title = text(member(node, "name"));
-    window.title = widenUtf8(title.data(), title.size());
-    window.pid = pid->IsUint() ? pid->GetUint() : 0;
-    std::string_view appId = text(member(node, "app_id"));
-    if (appId.empty()) {
-        if (const rapidjson::Value* properties = member(node, "window_properties")) {
-            appId = text(member(*properties, "class"));
-        }
-    }
-    window.appId = std::string(appId);
+    window.title = widenUtf8(node.name.data(), node.name.size());
+    window.pid = node.pid;
+    window.appId = std::string(node.appId.empty() ? node.windowClass : node.appId);
     return window;
 }
 
@@ -156,13 +181,15 @@ bool swayFocusedWindow(const std::string& socketPath, std::optional<FocusedWindo
     if (!askTree(socketPath, reply)) {
         return false;
     }
-    rapidjson::Document tree;
-    tree.ParseInsitu<rapidjson::kParseIterativeFlag>(reply.data());
-    if (tree.HasParseError() || !tree.IsObject()) {
+    TreeReader tree;
+    rapidjson::InsituStringStream stream(reply.data());
+    rapidjson::Reader reader;
+    if (reader.Parse<rapidjson::kParseInsituFlag | rapidjson::kParseIterativeFlag>(stream, tree)
+            .IsError() ||
+        !tree.rootIsObject) {
         return false;
     }
-    const rapidjson::Value* focused = focusedNode(tree, 0);
-    window = focused != nullptr ? viewOf(*focused) : std::nullopt;
+    window = tree.focused ? viewOf(*tree.focused) : std::nullopt;
     return true;
 }
 
