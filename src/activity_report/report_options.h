@@ -12,7 +12,15 @@ namespace report {
 
 // project: by the user's rules (the rules file), as a path of levels "Work/Client A".
 enum class GroupBy { app, category, doc, folder, title, project };
-enum class OutputFormat { text, csv, json };
+enum class OutputFormat { text, csv, json, timesheet };
+
+// How --format timesheet makes hours of the time per project.
+struct TimesheetOptions {
+    int roundMinutes = 15;    // each day's hours per project, to the nearest, half up
+    int minBlockMinutes = 0;  // blocks shorter than this are left out
+    int mergeGapMinutes = 0;  // a project's runs this close are one block
+    int dayStartsMinutes = 0; // a timesheet day runs from this local time to the next day's
+};
 
 std::string_view groupByName(GroupBy by);
 
@@ -35,6 +43,7 @@ struct ReportOptions {
     // The text fields the rules read (logformat::textField), once they are loaded: a
     // project grouping reads these and no others.
     unsigned ruleTextFields = 0;
+    TimesheetOptions timesheet;
 };
 
 } // namespace report

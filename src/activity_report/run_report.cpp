@@ -4,6 +4,7 @@
 #include "activity_report/command_line.h"
 #include "activity_report/html_page.h"
 #include "activity_report/render.h"
+#include "activity_report/timesheet.h"
 #include "activity_report/totals.h"
 #include "platform/system.h"
 #include "text/utf8_path.h"
@@ -74,6 +75,18 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     }
     const Grouper grouper{options.by, &projects, options.depth};
 
+    // A timesheet needs every event's times, and, when its days start after midnight,
+    // the morning after the selection.
+    const logformat::CivilDate first = options.first, last = options.last;
+    const bool timesheet = options.format == OutputFormat::timesheet;
+    TimesheetBuilder sheet(options.timesheet, first, last);
+    if (timesheet) {
+        options.useSummaries = false;
+        if (options.timesheet.dayStartsMinutes > 0) {
+            options.last = logformat::civilFromDays(logformat::daysFromCivil(last) + 1);
+        }
+    }
+
     HtmlPage page;
     if (options.htmlFile && !page.open(*options.htmlFile, options)) {
         output.err = "activity-report: can't write " + text::utf8FromPath(*options.htmlFile) + "\n";
@@ -81,12 +94,27 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     }
     TotalsBuilder builder(grouper);
     ReadCounts counts;
+    std::string scratch;
     forEachDay(options, clock, counts, [&](const Day& day) {
+        if (timesheet) {
+            std::vector<ProjectTime> times;
+            for (const Piece& piece : day.pieces) {
+                if (piece.event.state == logformat::ActivityState::active) {
+                    times.push_back({piece.fromMs, piece.toMs,
+                                     std::string(grouper.nameOf(piece.event, scratch))});
+                }
+            }
+            sheet.addDay(day, std::move(times));
+        }
+        if (day.date > last) {
+            return; // only the timesheet's morning after
+        }
         const Totals own = builder.addDay(day);
         if (options.htmlFile) {
             page.addDay(day, own);
         }
     });
+    options.last = last;
     const Summary summary = summaryOf(options, builder.finish());
 
     switch (options.format) {
@@ -98,6 +126,9 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         break;
     case OutputFormat::json:
         output.out = renderJson(summary, counts.skippedLines);
+        break;
+    case OutputFormat::timesheet:
+        output.out = sheet.finish();
         break;
     }
     if (counts.skippedLines > 0) {
