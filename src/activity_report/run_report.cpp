@@ -3,6 +3,7 @@
 #include "activity_report/command_line.h"
 #include "activity_report/html_page.h"
 #include "activity_report/render.h"
+#include "activity_report/tag_command.h"
 #include "activity_report/totals.h"
 #include "platform/system.h"
 #include "text/utf8_path.h"
@@ -14,6 +15,11 @@ namespace report {
 
 int runReport(const std::vector<std::string>& arguments, const Clock& clock,
               const std::filesystem::path& defaultDirectory, RunOutput& output) {
+    if (arguments.size() > 1 && arguments[1] == "tag") {
+        std::vector<std::string> rest = arguments;
+        rest.erase(rest.begin() + 1);
+        return runTagCommand(rest, clock, defaultDirectory, output);
+    }
     const logformat::Timestamp now{clock.nowMs, clock.offsetAt(clock.nowMs)};
     CommandLine commandLine =
         readCommandLine(arguments, logformat::localDate(now), defaultDirectory);
