@@ -4,11 +4,13 @@
 #include "activity_report/html_page.h"
 #include "activity_report/render.h"
 #include "activity_report/tag_command.h"
+#include "activity_report/tags.h"
 #include "activity_report/totals.h"
 #include "platform/system.h"
 #include "text/utf8_path.h"
 
 #include <algorithm>
+#include <iterator>
 #include <system_error>
 
 namespace report {
@@ -68,6 +70,19 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         return 1;
     }
     TotalsBuilder builder(options.by);
+    std::vector<Tag> tags;
+    std::uint64_t skippedTagLines = 0;
+    for (const auto& directory : options.directories) {
+        auto file = readTagFile(directory);
+        if (!file) {
+            output.err =
+                "activity-report: can't read " + text::utf8FromPath(directory / tagFileName) + "\n";
+            return 1;
+        }
+        skippedTagLines += file->skippedLines;
+        std::move(file->tags.begin(), file->tags.end(), std::back_inserter(tags));
+    }
+    builder.useTags(tagsByMadeTime(std::move(tags)));
     ReadCounts counts;
     forEachDay(options, clock, counts, [&](const Day& day) {
         const Totals own = builder.addDay(day);
@@ -92,6 +107,11 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         output.err += "activity-report: skipped " + std::to_string(counts.skippedLines) +
                       (counts.skippedLines == 1 ? " line" : " lines") +
                       " that held no event (unreadable, or cut short while being written)\n";
+    }
+    if (skippedTagLines > 0) {
+        output.err += "activity-report: skipped " + std::to_string(skippedTagLines) +
+                      (skippedTagLines == 1 ? " line" : " lines") + " of " + tagFileName +
+                      " that held no tag (damaged, or cut short)\n";
     }
     if (counts.summariesUnwritable) {
         output.err += "activity-report: can't keep day summaries in the log folder or the "

@@ -1,9 +1,12 @@
 // Tags as a user makes them: activity-report tag, its file, and the times it reads.
+#include "activity_report/attribution.h"
 #include "activity_report/run_report.h"
 #include "activity_report/tags.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -12,7 +15,7 @@ using namespace report;
 namespace {
 
 // 2026-03-10T10:00+01:00, in a zone that is always +01:00.
-const Clock clock{1'773'133'200'000, [](std::int64_t) { return std::int32_t{60}; }};
+const Clock tenOClock{1'773'133'200'000, [](std::int64_t) { return std::int32_t{60}; }};
 
 // New York in 2026: -04:00 from 03-08 07:00Z to 11-01 06:00Z, else -05:00.
 std::int32_t newYork(std::int64_t unixMs) {
@@ -37,7 +40,7 @@ class TagCommandTest : public ::testing::Test {
     }
     void TearDown() override { std::filesystem::remove_all(folder); }
 
-    int tag(std::vector<std::string> arguments, const Clock& at = clock) {
+    int tag(std::vector<std::string> arguments, const Clock& at = tenOClock) {
         arguments.insert(arguments.begin(), {"activity-report", "tag"});
         output = {};
         return runReport(arguments, at, folder, output);
@@ -189,4 +192,125 @@ TEST(TagTimes, LocalTimesReadAsTheMachinesClockDid) {
     EXPECT_EQ(formatLocalTime(1'793'511'000'000, newYork), "2026-11-01 01:30");
     EXPECT_EQ(formatLocalTime(1'793'514'600'000, newYork), "2026-11-01 01:30-05:00");
     EXPECT_EQ(formatLocalTime(1'772'955'005'250, newYork), "2026-03-08 03:30:05.250");
+}
+
+namespace {
+
+const std::filesystem::path logs = REPORT_TEST_LOGS;
+
+std::string clockText(std::int64_t unixMs) {
+    // The committed day is at +01:00.
+    const std::int64_t inDay = (unixMs + 3'600'000) % 86'400'000;
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>(inDay / 3'600'000),
+                  static_cast<int>(inDay / 60'000 % 60), static_cast<int>(inDay / 1000 % 60));
+    return text;
+}
+
+std::vector<std::string> stretchesOf(const std::vector<std::string>& folders) {
+    ReportOptions options;
+    std::vector<Tag> tags;
+    for (const std::string& folder : folders) {
+        options.directories.push_back(logs / folder);
+        const auto file = readTagFile(logs / folder);
+        tags.insert(tags.end(), file->tags.begin(), file->tags.end());
+    }
+    options.first = options.last = logformat::CivilDate{2026, 3, 9};
+    ReadCounts counts;
+    std::vector<std::string> lines;
+    const char* const presences[] = {"unrecorded", "unavailable", "no window", "away", "active"};
+    forEachDay(options, Clock{1'800'000'000'000, [](std::int64_t) { return 60; }}, counts,
+               [&](const Day& day) {
+                   const auto stretches = attributeDay(
+                       day, tags, [](const logformat::LogEvent& event) -> std::string_view {
+                           return event.app;
+                       });
+                   for (const Stretch& s : stretches) {
+                       lines.push_back(clockText(s.fromMs) + " " + clockText(s.toMs) + " " +
+                                       presences[static_cast<int>(s.presence)] +
+                                       (s.label.empty() ? "" : " ") + s.label +
+                                       (s.tagged ? " (tag)" : ""));
+                   }
+               });
+    return lines;
+}
+
+} // namespace
+
+// The committed tags: a stand-up over active and idle time, a call over the end of an
+// active spell, locked, no-window, unavailable and unrecorded time and the start of the
+// next, a review made after both over the overlap of the two, a removed tag, a tag
+// ending before it starts, and a line cut short.
+TEST(TagAttribution, TagsHoldTheirTimeWhateverWasRecorded) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> folders;
+        std::vector<std::string> stretches;
+    };
+    const Case cases[] = {
+        {"one machine",
+         {"tagged"},
+         {"00:00:00 09:00:00 unrecorded", "09:00:00 10:00:00 active Microsoft Word",
+          "10:00:00 10:15:00 active Microsoft Edge",
+          "10:15:00 10:30:00 active meeting/standup (tag)",
+          "10:30:00 10:45:00 away meeting/standup (tag)",
+          "10:45:00 10:50:00 active meeting/standup (tag)",
+          "10:50:00 11:15:00 active Work/Client A/review (tag)",
+          "11:15:00 11:20:00 away Work/Client A/review (tag)",
+          "11:20:00 11:21:00 no window call (tag)", "11:21:00 11:21:30 unavailable call (tag)",
+          "11:21:30 12:00:00 unrecorded call (tag)", "12:00:00 12:10:00 active call (tag)",
+          "12:10:00 12:40:00 active Microsoft Word", "12:40:00 23:50:00 unrecorded",
+          "23:50:00 00:00:00 active Visual Studio Code"}},
+        {"two machines: each moment once, the window brought to the front last",
+         {"tagged", "other-machine"},
+         {"00:00:00 09:00:00 unrecorded", "09:00:00 09:30:00 active Microsoft Word",
+          "09:30:00 10:00:00 active Microsoft Teams", "10:00:00 10:15:00 active Microsoft Edge",
+          "10:15:00 10:50:00 active meeting/standup (tag)",
+          "10:50:00 11:15:00 active Work/Client A/review (tag)",
+          "11:15:00 11:20:00 away Work/Client A/review (tag)",
+          "11:20:00 11:21:00 no window call (tag)", "11:21:00 11:21:30 unavailable call (tag)",
+          "11:21:30 11:30:00 unrecorded call (tag)", "11:30:00 11:50:00 active call (tag)",
+          "11:50:00 12:00:00 unrecorded call (tag)", "12:00:00 12:10:00 active call (tag)",
+          "12:10:00 12:40:00 active Microsoft Word", "12:40:00 23:50:00 unrecorded",
+          "23:50:00 00:00:00 active Visual Studio Code"}},
+        {"no tags", {"basic"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<std::string> got = stretchesOf(c.folders);
+        if (c.stretches.empty()) {
+            EXPECT_EQ(std::count_if(got.begin(), got.end(),
+                                    [](const std::string& s) {
+                                        return s.find("(tag)") != std::string::npos;
+                                    }),
+                      0);
+            continue;
+        }
+        EXPECT_EQ(got, c.stretches);
+    }
+}
+
+TEST(TagAttribution, TheCoverageLineSaysHowMuchTimeTagsHold) {
+    for (const char* by : {"app", "category", "title"}) {
+        RunOutput output;
+        ASSERT_EQ(runReport({"activity-report", "--no-cache", "--dir", (logs / "tagged").string(),
+                             "--day", "2026-03-09", "--by", by},
+                            tenOClock, logs, output),
+                  0);
+        EXPECT_NE(output.out.find("tags over 1:55:00"), std::string::npos) << output.out;
+        EXPECT_NE(output.err.find("skipped 2 lines of tags.jsonl"), std::string::npos)
+            << output.err;
+        ASSERT_EQ(runReport({"activity-report", "--no-cache", "--dir", (logs / "tagged").string(),
+                             "--day", "2026-03-09", "--by", by, "--format", "json"},
+                            tenOClock, logs, output),
+                  0);
+        EXPECT_NE(output.out.find("\"tagged_seconds\": 6900.000"), std::string::npos) << output.out;
+    }
+    // A day no tag touches says nothing of tags.
+    RunOutput output;
+    ASSERT_EQ(runReport({"activity-report", "--no-cache", "--dir", (logs / "basic").string(),
+                         "--day", "2026-03-09"},
+                        tenOClock, logs, output),
+              0);
+    EXPECT_EQ(output.out.find("tags"), std::string::npos) << output.out;
 }
