@@ -10,11 +10,9 @@ namespace report {
 
 namespace {
 
-const std::map<std::string, GroupBy> groupings = {{"app", GroupBy::app},
-                                                  {"category", GroupBy::category},
-                                                  {"doc", GroupBy::doc},
-                                                  {"folder", GroupBy::folder},
-                                                  {"title", GroupBy::title}};
+const std::map<std::string, GroupBy> groupings = {
+    {"app", GroupBy::app},       {"category", GroupBy::category}, {"doc", GroupBy::doc},
+    {"folder", GroupBy::folder}, {"title", GroupBy::title},       {"project", GroupBy::project}};
 const std::map<std::string, OutputFormat> formats = {
     {"text", OutputFormat::text}, {"csv", OutputFormat::csv}, {"json", OutputFormat::json}};
 
@@ -43,7 +41,8 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
                  "activity-log keeps.",
                  "activity-report"};
     std::vector<std::string> directories;
-    std::string day, from, to, by = "app", format = "text", html;
+    std::string day, from, to, by = "app", format = "text", html, rules;
+    int depth = 0;
     bool week = false, includeAway = false, noCache = false;
 
     app.add_option("--dir", directories,
@@ -62,9 +61,17 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
     auto* weekOption = app.add_flag("--week", week, "The seven days ending today");
     app.add_option("--by", by,
                    "Group the time by app, category, doc, folder (of the "
-                   "document's path) or title (default: app)")
+                   "document's path), title, or project (by the rules file) (default: app)")
         ->type_name("GROUP")
-        ->check(CLI::IsMember({"app", "category", "doc", "folder", "title"}));
+        ->check(CLI::IsMember({"app", "category", "doc", "folder", "title", "project"}));
+    app.add_option("--rules", rules,
+                   "The rules that put time into projects, a TOML file (default: rules.toml "
+                   "in the user's config folder, if there is one)")
+        ->type_name("FILE");
+    app.add_option("--depth", depth,
+                   "Roll projects up to their first N levels (default: every level)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1000));
     app.add_flag("--include-away", includeAway,
                  "Show idle, locked, no-window and unavailable time as rows of the table");
     app.add_option("--format", format, "text (default), csv or json")
@@ -135,6 +142,10 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
     if (!html.empty()) {
         options.htmlFile = text::pathFromUtf8(html);
     }
+    if (!rules.empty()) {
+        options.rulesFile = text::pathFromUtf8(rules);
+    }
+    options.depth = depth;
     CommandLine result;
     result.options = std::move(options);
     return result;

@@ -10,7 +10,8 @@
 
 namespace report {
 
-enum class GroupBy { app, category, doc, folder, title };
+// project: by the user's rules (the rules file), as a path of levels "Work/Client A".
+enum class GroupBy { app, category, doc, folder, title, project };
 enum class OutputFormat { text, csv, json };
 
 std::string_view groupByName(GroupBy by);
@@ -27,6 +28,13 @@ struct ReportOptions {
     // days read from the log get one (not with --no-cache).
     bool useSummaries = false;
     std::filesystem::path cacheDirectory; // where summaries go when the log folder is read-only
+    // The rules that name projects: --rules, else rules.toml in the user's config folder
+    // (when there is one).
+    std::optional<std::filesystem::path> rulesFile;
+    int depth = 0; // project paths cut to their first DEPTH levels; 0 keeps them whole
+    // The text fields the rules read (logformat::textField), once they are loaded: a
+    // project grouping reads these and no others.
+    unsigned ruleTextFields = 0;
 };
 
 } // namespace report

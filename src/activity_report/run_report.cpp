@@ -1,5 +1,6 @@
 #include "activity_report/run_report.h"
 
+#include "activity_report/classifier.h"
 #include "activity_report/command_line.h"
 #include "activity_report/html_page.h"
 #include "activity_report/render.h"
@@ -16,7 +17,8 @@
 namespace report {
 
 int runReport(const std::vector<std::string>& arguments, const Clock& clock,
-              const std::filesystem::path& defaultDirectory, RunOutput& output) {
+              const std::filesystem::path& defaultDirectory, RunOutput& output,
+              const std::filesystem::path& defaultRules) {
     if (arguments.size() > 1 && arguments[1] == "tag") {
         std::vector<std::string> rest = arguments;
         rest.erase(rest.begin() + 1);
@@ -64,12 +66,28 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         options.cacheDirectory = cache / "activity-sampler";
     }
 
+    // The rules, read whole before any day: a bad file stops the report, with nothing
+    // applied.
+    ProjectClassifier projects;
+    const bool wantRules = options.rulesFile || options.by == GroupBy::project;
+    if (wantRules && (options.rulesFile || !defaultRules.empty())) {
+        RulesRead read =
+            readRulesFile(options.rulesFile.value_or(defaultRules), options.rulesFile.has_value());
+        if (!read.rules) {
+            output.err = "activity-report: " + read.error + "\n";
+            return 2;
+        }
+        options.ruleTextFields = read.rules->textFields;
+        projects = ProjectClassifier(std::move(*read.rules));
+    }
+    const Grouper grouper{options.by, &projects, options.depth};
+
     HtmlPage page;
     if (options.htmlFile && !page.open(*options.htmlFile, options)) {
         output.err = "activity-report: can't write " + text::utf8FromPath(*options.htmlFile) + "\n";
         return 1;
     }
-    TotalsBuilder builder(options.by);
+    TotalsBuilder builder(grouper);
     std::vector<Tag> tags;
     std::uint64_t skippedTagLines = 0;
     for (const auto& directory : options.directories) {
