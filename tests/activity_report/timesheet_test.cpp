@@ -143,21 +143,25 @@ TEST(Timesheet, DaysStartingAfterMidnightTakeTheNightBefore) {
         std::vector<std::string> extra;
         std::string expected;
     };
+    // A tag over unrecorded time at 02:00 on the 10th, and one over half an hour of Word.
     const Case cases[] = {
         {{"--from", "2026-03-09", "--to", "2026-03-10"},
          "date,project,hours\r\n2026-03-09,Personal/Music,2.00\r\n2026-03-09,Work/Code,2.00\r\n"
-         "2026-03-10,Work/Client A/Reports,2.00\r\n2026-03-10,Work/Code,1.00\r\n"},
+         "2026-03-10,Meeting/Call,1.00\r\n2026-03-10,Meeting/Review,0.50\r\n"
+         "2026-03-10,Work/Client A/Reports,1.50\r\n2026-03-10,Work/Code,1.00\r\n"},
         // The 9th runs to 04:00 on the 10th; the music before 04:00 on the 9th is the 8th's;
         // the evening of the 10th runs on to 02:00 on the 11th, past the selection.
         {{"--from", "2026-03-09", "--to", "2026-03-10", "--day-starts", "04:00"},
-         "date,project,hours\r\n2026-03-09,Work/Code,3.00\r\n"
-         "2026-03-10,Work/Client A/Reports,4.00\r\n"},
+         "date,project,hours\r\n2026-03-09,Meeting/Call,1.00\r\n2026-03-09,Work/Code,3.00\r\n"
+         "2026-03-10,Meeting/Review,0.50\r\n2026-03-10,Work/Client A/Reports,3.50\r\n"},
         {{"--day", "2026-03-09", "--day-starts", "04:00"},
-         "date,project,hours\r\n2026-03-09,Work/Code,3.00\r\n"},
+         "date,project,hours\r\n2026-03-09,Meeting/Call,1.00\r\n2026-03-09,Work/Code,3.00\r\n"},
         {{"--day", "2026-03-08", "--day-starts", "04:00"},
          "date,project,hours\r\n2026-03-08,Personal/Music,3.00\r\n"},
         {{"--day", "2026-03-08", "--day-starts", "01:30", "--round", "30"},
          "date,project,hours\r\n2026-03-08,Personal/Music,2.50\r\n"},
+        {{"--day", "2026-03-10", "--depth", "1"},
+         "date,project,hours\r\n2026-03-10,Meeting,1.50\r\n2026-03-10,Work,2.50\r\n"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(sheet(c.extra), c.expected) << c.extra.back();
