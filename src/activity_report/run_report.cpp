@@ -1,20 +1,32 @@
 #include "activity_report/run_report.h"
 
+#include "activity_report/attribution.h"
+#include "activity_report/classifier.h"
 #include "activity_report/command_line.h"
 #include "activity_report/html_page.h"
 #include "activity_report/render.h"
+#include "activity_report/tag_command.h"
+#include "activity_report/tags.h"
+#include "activity_report/timesheet.h"
 #include "activity_report/totals.h"
 #include "logformat/summary_files.h"
 #include "platform/system.h"
 #include "text/utf8_path.h"
 
 #include <algorithm>
+#include <iterator>
 #include <system_error>
 
 namespace report {
 
 int runReport(const std::vector<std::string>& arguments, const Clock& clock,
-              const std::filesystem::path& defaultDirectory, RunOutput& output) {
+              const std::filesystem::path& defaultDirectory, RunOutput& output,
+              const std::filesystem::path& defaultRules) {
+    if (arguments.size() > 1 && arguments[1] == "tag") {
+        std::vector<std::string> rest = arguments;
+        rest.erase(rest.begin() + 1);
+        return runTagCommand(rest, clock, defaultDirectory, output);
+    }
     const logformat::Timestamp now{clock.nowMs, clock.offsetAt(clock.nowMs)};
     CommandLine commandLine =
         readCommandLine(arguments, logformat::localDate(now), defaultDirectory);
@@ -55,19 +67,87 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     options.directories = std::move(distinct);
     options.cacheDirectory = logformat::summaryCacheRoot();
 
+    // The rules, read whole before any day: a bad file stops the report, with nothing
+    // applied.
+    ProjectClassifier projects;
+    const bool wantRules = options.rulesFile || options.by == GroupBy::project;
+    if (wantRules && (options.rulesFile || !defaultRules.empty())) {
+        RulesRead read =
+            readRulesFile(options.rulesFile.value_or(defaultRules), options.rulesFile.has_value());
+        if (!read.rules) {
+            output.err = "activity-report: " + read.error + "\n";
+            return 2;
+        }
+        options.ruleTextFields = read.rules->textFields;
+        projects = ProjectClassifier(std::move(*read.rules));
+    }
+    const Grouper grouper{options.by, &projects, options.depth};
+
+    // A timesheet needs every event's times, and, when its days start after midnight,
+    // the morning after the selection.
+    const logformat::CivilDate first = options.first, last = options.last;
+    const bool timesheet = options.format == OutputFormat::timesheet;
+    TimesheetBuilder sheet(options.timesheet, first, last);
+    if (timesheet) {
+        options.useSummaries = false;
+        if (options.timesheet.dayStartsMinutes > 0) {
+            options.last = logformat::civilFromDays(logformat::daysFromCivil(last) + 1);
+        }
+    }
+
     HtmlPage page;
     if (options.htmlFile && !page.open(*options.htmlFile, options)) {
         output.err = "activity-report: can't write " + text::utf8FromPath(*options.htmlFile) + "\n";
         return 1;
     }
-    TotalsBuilder builder(options.by);
+    TotalsBuilder builder(grouper);
+    std::vector<Tag> tags;
+    std::uint64_t skippedTagLines = 0;
+    for (const auto& directory : options.directories) {
+        auto file = readTagFile(directory);
+        if (!file) {
+            output.err =
+                "activity-report: can't read " + text::utf8FromPath(directory / tagFileName) + "\n";
+            return 1;
+        }
+        skippedTagLines += file->skippedLines;
+        std::move(file->tags.begin(), file->tags.end(), std::back_inserter(tags));
+    }
+    tags = tagsByMadeTime(std::move(tags));
+    // Tags name projects: a timesheet by another grouping keeps its own names.
+    const std::vector<Tag> sheetTags =
+        timesheet && options.by == GroupBy::project ? tags : std::vector<Tag>{};
+    builder.useTags(std::move(tags));
     ReadCounts counts;
+    std::string scratch;
     forEachDay(options, clock, counts, [&](const Day& day) {
+        if (timesheet) {
+            // Active time under its project, tagged time under its tag's, each moment
+            // once whatever the number of machines.
+            std::vector<ProjectTime> times;
+            for (const Stretch& stretch :
+                 attributeDay(day, sheetTags, [&](const logformat::LogEvent& event) {
+                     return grouper.nameOf(event, scratch);
+                 })) {
+                if (!stretch.label.empty() &&
+                    (stretch.tagged || stretch.presence == Presence::active)) {
+                    const std::string_view label =
+                        stretch.tagged ? projectAtDepth(stretch.label, options.depth)
+                                       : std::string_view(stretch.label);
+                    times.push_back({stretch.fromMs, stretch.toMs, std::string(label)});
+                }
+            }
+            sheet.addDay(day, std::move(times));
+        }
+        if (day.date > last) {
+            return; // only the timesheet's morning after
+        }
         const Totals own = builder.addDay(day);
         if (options.htmlFile) {
             page.addDay(day, own);
         }
     });
+    options.last = last;
     const Summary summary = summaryOf(options, builder.finish());
 
     switch (options.format) {
@@ -80,11 +160,19 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     case OutputFormat::json:
         output.out = renderJson(summary, counts.skippedLines);
         break;
+    case OutputFormat::timesheet:
+        output.out = sheet.finish();
+        break;
     }
     if (counts.skippedLines > 0) {
         output.err += "activity-report: skipped " + std::to_string(counts.skippedLines) +
                       (counts.skippedLines == 1 ? " line" : " lines") +
                       " that held no event (unreadable, or cut short while being written)\n";
+    }
+    if (skippedTagLines > 0) {
+        output.err += "activity-report: skipped " + std::to_string(skippedTagLines) +
+                      (skippedTagLines == 1 ? " line" : " lines") + " of " + tagFileName +
+                      " that held no tag (damaged, or cut short)\n";
     }
     if (counts.summariesUnwritable) {
         output.err += "activity-report: can't keep day summaries in the log folder or the "
