@@ -86,8 +86,9 @@ TEST_F(TagCommandTest, TagsAreAddedListedAndRemovedByAppendingLines) {
     // An id stays taken once its tag is gone: a stale --remove can't hit a new tag.
     ASSERT_EQ(tag({"--remove", "tboec0"}), 2);
     EXPECT_NE(output.err.find("removed already"), std::string::npos) << output.err;
-    ASSERT_EQ(tag({"--from", "2026-03-09 12:00", "--to", "2026-03-09 13:00", "lunch"}), 0);
-    EXPECT_NE(output.out.find("(id tboec0-3)"), std::string::npos) << output.out;
+    // A label's levels are a project path's, as in a rule.
+    ASSERT_EQ(tag({"--from", "2026-03-09 12:00", "--to", "2026-03-09 13:00", " Home / lunch "}), 0);
+    EXPECT_EQ(output.out, "Tagged 2026-03-09 12:00 to 13:00 as Home/lunch (id tboec0-3)\n");
 }
 
 TEST_F(TagCommandTest, DamagedLinesAreSkippedAndCountedNeverRewritten) {
@@ -313,4 +314,69 @@ TEST(TagAttribution, TheCoverageLineSaysHowMuchTimeTagsHold) {
                         tenOClock, logs, output),
               0);
     EXPECT_EQ(output.out.find("tags"), std::string::npos) << output.out;
+}
+
+// With --by project a tag's time counts under its label (cut to --depth), whatever was
+// recorded under it and whatever the rules say of it; the other groupings are unchanged.
+TEST(TagTotals, TaggedTimeCountsUnderTheTagsLabelByProject) {
+    const std::string rules = (std::filesystem::path(REPORT_TEST_RULES) / "basic.toml").string();
+    struct Case {
+        const char* what;
+        std::vector<std::string> arguments;
+        std::string csv;
+    };
+    const Case cases[] = {
+        {"no rules: the rest is Uncategorised",
+         {"--by", "project"},
+         "project,seconds,percent\r\n"
+         "Uncategorised,6900.000,50.0\r\n"
+         "call,3000.000,21.7\r\n"
+         "meeting/standup,2100.000,15.2\r\n"
+         "Work/Client A/review,1800.000,13.0\r\n"},
+        {"rules, rolled up: the tag's project, not the rule's, for active time under it",
+         {"--by", "project", "--rules", rules, "--depth", "2"},
+         "project,seconds,percent\r\n"
+         "Work/Client A,7200.000,52.2\r\n"
+         "call,3000.000,21.7\r\n"
+         "meeting/standup,2100.000,15.2\r\n"
+         "Uncategorised,900.000,6.5\r\n"
+         "Work/Code,600.000,4.3\r\n"},
+        {"a tag's label cut to the depth as a rule's project is",
+         {"--by", "project", "--rules", rules, "--depth", "1"},
+         "project,seconds,percent\r\n"
+         "Work,7800.000,56.5\r\n"
+         "call,3000.000,21.7\r\n"
+         "meeting,2100.000,15.2\r\n"
+         "Uncategorised,900.000,6.5\r\n"},
+        {"every state: away time a tag holds is in its row, not its state's",
+         {"--by", "project", "--include-away"},
+         "project,seconds,percent\r\n"
+         "Uncategorised,6900.000,50.0\r\n"
+         "call,3000.000,21.7\r\n"
+         "meeting/standup,2100.000,15.2\r\n"
+         "Work/Client A/review,1800.000,13.0\r\n"},
+        {"two machines: each event's own time outside tags, the tagged time once",
+         {"--by", "project", "--dir", (logs / "other-machine").string()},
+         "project,seconds,percent\r\n"
+         "Uncategorised,9600.000,58.2\r\n"
+         "call,3000.000,18.2\r\n"
+         "meeting/standup,2100.000,12.7\r\n"
+         "Work/Client A/review,1800.000,10.9\r\n"},
+        {"by app: the table as without tags",
+         {"--by", "app"},
+         "app,seconds,percent\r\n"
+         "Microsoft Word,6000.000,58.8\r\n"
+         "Visual Studio Code,2400.000,23.5\r\n"
+         "Microsoft Edge,1800.000,17.6\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> arguments = {
+            "activity-report", "--no-cache", "--dir",    (logs / "tagged").string(),
+            "--day",           "2026-03-09", "--format", "csv"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        RunOutput output;
+        ASSERT_EQ(runReport(arguments, tenOClock, logs, output), 0) << output.err;
+        EXPECT_EQ(output.out, c.csv);
+    }
 }
