@@ -7,6 +7,7 @@
 #include "activity_report/tag_command.h"
 #include "activity_report/tags.h"
 #include "activity_report/totals.h"
+#include "activity_report/untagged_away.h"
 #include "platform/system.h"
 #include "text/utf8_path.h"
 
@@ -100,9 +101,14 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         skippedTagLines += file->skippedLines;
         std::move(file->tags.begin(), file->tags.end(), std::back_inserter(tags));
     }
-    builder.useTags(tagsByMadeTime(std::move(tags)));
+    tags = tagsByMadeTime(std::move(tags));
+    builder.useTags(tags);
+    UntaggedAwayFinder untagged(tags);
     ReadCounts counts;
     forEachDay(options, clock, counts, [&](const Day& day) {
+        if (options.untaggedAwayMinutes) {
+            untagged.addDay(day);
+        }
         const Totals own = builder.addDay(day);
         if (options.htmlFile) {
             page.addDay(day, own);
@@ -112,7 +118,12 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
 
     switch (options.format) {
     case OutputFormat::text:
-        output.out = renderText(summary);
+        output.out = options.untaggedAwayMinutes
+                         ? renderUntaggedAway(
+                               untagged.finish(std::int64_t{*options.untaggedAwayMinutes} * 60'000),
+                               *options.untaggedAwayMinutes, daysLabel(options.first, options.last),
+                               options.tagDirectory, clock.offsetAt, hostShellStyle())
+                         : renderText(summary);
         break;
     case OutputFormat::csv:
         output.out = renderCsv(summary);

@@ -2,6 +2,7 @@
 #include "activity_report/attribution.h"
 #include "activity_report/run_report.h"
 #include "activity_report/tags.h"
+#include "activity_report/untagged_away.h"
 
 #include <gtest/gtest.h>
 
@@ -379,4 +380,75 @@ TEST(TagTotals, TaggedTimeCountsUnderTheTagsLabelByProject) {
         ASSERT_EQ(runReport(arguments, tenOClock, logs, output), 0) << output.err;
         EXPECT_EQ(output.out, c.csv);
     }
+}
+
+TEST(UntaggedAway, ArgumentsQuotedForEachShell) {
+    struct Case {
+        std::string argument;
+        std::string posix;
+        std::string windows;
+    };
+    const Case cases[] = {
+        {"log", "log", "log"},
+        {"2026-03-09 10:15", "\"2026-03-09 10:15\"", "\"2026-03-09 10:15\""},
+        {"/home/ann/my log", "\"/home/ann/my log\"", "\"/home/ann/my log\""},
+        {"ann's log", "'ann'\\''s log'", "\"ann's log\""},
+        {"$HOME/`x`!", "'$HOME/`x`!'", "\"$HOME/`x`!\""},
+        {"C:\\Users\\ann\\log", "'C:\\Users\\ann\\log'", "C:\\Users\\ann\\log"},
+        {"C:\\My logs\\", "'C:\\My logs\\'", "\"C:\\My logs\\\\\""},
+        {"", "\"\"", "\"\""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(shellQuoted(c.argument, ShellStyle::posix), c.posix) << c.argument;
+        EXPECT_EQ(shellQuoted(c.argument, ShellStyle::windows), c.windows) << c.argument;
+    }
+}
+
+TEST_F(TagCommandTest, UntaggedAwayListsWhatNoTagHoldsReadyToTag) {
+    // A folder whose name a shell must be told about.
+    const std::filesystem::path log = folder / "ann's log";
+    std::filesystem::create_directories(log);
+    std::filesystem::copy_file(logs / "basic" / "2026-03-09.jsonl", log / "2026-03-09.jsonl");
+    const std::string dir = shellQuoted(log.string(), hostShellStyle());
+    const auto command = [&](const std::string& from, const std::string& to) {
+        return "  activity-report tag --dir " + dir + " --from \"2026-03-09 " + from +
+               "\" --to \"2026-03-09 " + to + "\" LABEL\n";
+    };
+    const auto untagged = [&](const std::string& minutes) {
+        output = {};
+        EXPECT_EQ(runReport({"activity-report", "--no-cache", "--dir", log.string(), "--day",
+                             "2026-03-09", "--untagged-away", minutes},
+                            tenOClock, folder, output),
+                  0)
+            << output.err;
+        return output.out;
+    };
+    EXPECT_EQ(untagged("10"),
+              "Away or unrecorded longer than 10 minutes with no tag, 2026-03-09:\n"
+              "\n2026-03-09 00:00 to 09:00  9:00:00  not recorded\n" +
+                  command("00:00", "09:00") + "\n2026-03-09 10:30 to 10:45  0:15:00  away\n" +
+                  command("10:30", "10:45") +
+                  "\n2026-03-09 11:15 to 12:00  0:45:00  away 0:05:00, no window 0:01:00, "
+                  "unavailable 0:00:30, not recorded 0:38:30\n" +
+                  command("11:15", "12:00") +
+                  "\n2026-03-09 12:40 to 23:50  11:10:00  not recorded\n" +
+                  command("12:40", "23:50"));
+
+    // Tag what the commands say: the spells tagged are no longer listed, and a spell
+    // part-tagged leaves its untagged rest.
+    ASSERT_EQ(tag({"--dir", log.string(), "--from", "2026-03-09 10:30", "--to", "2026-03-09 10:45",
+                   "coffee"}),
+              0);
+    ASSERT_EQ(tag({"--dir", log.string(), "--from", "2026-03-09 11:15", "--to", "2026-03-09 11:40",
+                   "meeting"}),
+              0);
+    EXPECT_EQ(untagged("20"), "Away or unrecorded longer than 20 minutes with no tag, 2026-03-09:\n"
+                              "\n2026-03-09 00:00 to 09:00  9:00:00  not recorded\n" +
+                                  command("00:00", "09:00") +
+                                  "\n2026-03-09 12:40 to 23:50  11:10:00  not recorded\n" +
+                                  command("12:40", "23:50"));
+    EXPECT_NE(untagged("15").find("11:40 to 12:00  0:20:00  not recorded"), std::string::npos)
+        << output.out;
+    EXPECT_EQ(untagged("1000"),
+              "No time away or unrecorded longer than 1000 minutes without a tag, 2026-03-09.\n");
 }
