@@ -22,6 +22,8 @@ CASES = [
     (["hostile"], ["--day", "2026-03-11"], "app", False),
     (["hostile"], ["--day", "2026-03-11"], "doc", False),
     (["empty"], ["--day", "2026-03-11"], "app", False),
+    (["tagged"], ["--day", "2026-03-09"], "category", True),
+    (["tagged", "other-machine"], ["--day", "2026-03-09"], "app", False),
 ]
 ROW = re.compile(r"^(.*?) +(\d+:\d\d:\d\d) +(\d+\.\d)%(?:  \S+)?$")
 failures = []
@@ -115,6 +117,9 @@ for folders, selection, by, away in CASES:
         failures.append(f"{label}: coverage parts {parts} vs span {coverage['span_seconds']}")
     if f"not recorded {clock(coverage['not_recorded_seconds'])}" not in text:
         failures.append(f"{label}: text coverage differs from JSON {coverage}")
+    tagged = coverage["tagged_seconds"]
+    if (f"tags over {clock(tagged)}" in text) != (tagged > 0) or tagged > coverage["span_seconds"]:
+        failures.append(f"{label}: tagged time in the text vs JSON {coverage}")
 
 for failure in failures:
     print("FAIL", failure)
