@@ -128,7 +128,7 @@ TEST_F(TagCommandTest, BadTagsAreRefusedAndLeaveNoLine) {
         {{"--from", from, "--to", to, ""}, 2, "needs a label"},
         {{"--from", from, "--to", to, "  "}, 2, "needs a label"},
         {{"--from", from, "--to", to, "Work//A"}, 2, "can't be empty"},
-        {{"--from", from, "--to", to, "/Work"}, 2, "can't be empty"},
+        {{"--from", from, "--to", to, "Work/"}, 2, "can't be empty"},
         {{"--from", from, "--to", to, "a\x1b[31mb"}, 2, "control characters"},
         {{"--from", from, "--to", to, "caf\xE9"}, 2, "isn't UTF-8"},
         {{"--from", from, "--to", to}, 2, "needs --from, --to and a label"},
