@@ -13,7 +13,15 @@ namespace report {
 
 // project: by the user's rules (the rules file), as a path of levels "Work/Client A".
 enum class GroupBy { app, category, doc, folder, title, project };
-enum class OutputFormat { text, csv, json };
+enum class OutputFormat { text, csv, json, timesheet };
+
+// How --format timesheet makes hours of the time per project.
+struct TimesheetOptions {
+    int roundMinutes = 15;    // each day's hours per project, to the nearest, half up
+    int minBlockMinutes = 0;  // blocks shorter than this are left out
+    int mergeGapMinutes = 0;  // a project's runs this close are one block
+    int dayStartsMinutes = 0; // a timesheet day runs from this local time to the next day's
+};
 
 std::string_view groupByName(GroupBy by);
 
@@ -41,6 +49,7 @@ struct ReportOptions {
     // the collector's folder).
     std::optional<int> untaggedAwayMinutes;
     std::string tagDirectory;
+    TimesheetOptions timesheet;
 };
 
 } // namespace report

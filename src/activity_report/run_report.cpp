@@ -1,11 +1,13 @@
 #include "activity_report/run_report.h"
 
+#include "activity_report/attribution.h"
 #include "activity_report/classifier.h"
 #include "activity_report/command_line.h"
 #include "activity_report/html_page.h"
 #include "activity_report/render.h"
 #include "activity_report/tag_command.h"
 #include "activity_report/tags.h"
+#include "activity_report/timesheet.h"
 #include "activity_report/totals.h"
 #include "activity_report/untagged_away.h"
 #include "platform/system.h"
@@ -83,6 +85,18 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     }
     const Grouper grouper{options.by, &projects, options.depth};
 
+    // A timesheet needs every event's times, and, when its days start after midnight,
+    // the morning after the selection.
+    const logformat::CivilDate first = options.first, last = options.last;
+    const bool timesheet = options.format == OutputFormat::timesheet;
+    TimesheetBuilder sheet(options.timesheet, first, last);
+    if (timesheet) {
+        options.useSummaries = false;
+        if (options.timesheet.dayStartsMinutes > 0) {
+            options.last = logformat::civilFromDays(logformat::daysFromCivil(last) + 1);
+        }
+    }
+
     HtmlPage page;
     if (options.htmlFile && !page.open(*options.htmlFile, options)) {
         output.err = "activity-report: can't write " + text::utf8FromPath(*options.htmlFile) + "\n";
@@ -102,10 +116,35 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         std::move(file->tags.begin(), file->tags.end(), std::back_inserter(tags));
     }
     tags = tagsByMadeTime(std::move(tags));
+    // Tags name projects: a timesheet by another grouping keeps its own names.
+    const std::vector<Tag> sheetTags =
+        timesheet && options.by == GroupBy::project ? tags : std::vector<Tag>{};
     builder.useTags(tags);
     UntaggedAwayFinder untagged(tags);
     ReadCounts counts;
+    std::string scratch;
     forEachDay(options, clock, counts, [&](const Day& day) {
+        if (timesheet) {
+            // Active time under its project, tagged time under its tag's, each moment
+            // once whatever the number of machines.
+            std::vector<ProjectTime> times;
+            for (const Stretch& stretch :
+                 attributeDay(day, sheetTags, [&](const logformat::LogEvent& event) {
+                     return grouper.nameOf(event, scratch);
+                 })) {
+                if (!stretch.label.empty() &&
+                    (stretch.tagged || stretch.presence == Presence::active)) {
+                    const std::string_view label =
+                        stretch.tagged ? projectAtDepth(stretch.label, options.depth)
+                                       : std::string_view(stretch.label);
+                    times.push_back({stretch.fromMs, stretch.toMs, std::string(label)});
+                }
+            }
+            sheet.addDay(day, std::move(times));
+        }
+        if (day.date > last) {
+            return; // only the timesheet's morning after
+        }
         if (options.untaggedAwayMinutes) {
             untagged.addDay(day);
         }
@@ -114,6 +153,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
             page.addDay(day, own);
         }
     });
+    options.last = last;
     const Summary summary = summaryOf(options, builder.finish());
 
     switch (options.format) {
@@ -130,6 +170,9 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         break;
     case OutputFormat::json:
         output.out = renderJson(summary, counts.skippedLines);
+        break;
+    case OutputFormat::timesheet:
+        output.out = sheet.finish();
         break;
     }
     if (counts.skippedLines > 0) {
