@@ -36,25 +36,27 @@ with open(os.path.join(rounding, "2026-03-12.jsonl"), "w") as day:
 # total, and the coverage line's "not recorded X of Y".
 CASES = [
     (["basic"], ["--from", "2026-03-08", "--to", "2026-03-10"], "app", False,
-     ["1:40:00", "1:40:00", "1:00:00", "0:45:00", "0:30:00"], "5:35:00", "66:03:30 of 72:00:00"),
+     ["1:40:00", "1:40:00", "1:00:00", "0:45:00", "0:30:00"], "5:35:00", "66:03:30 of 72:00:00", None),
     (["basic", "other-machine"], ["--day", "2026-03-09"], "category", True,
      ["1:40:00", "1:35:00", "0:40:00", "0:30:00", "0:30:00", "0:15:00", "0:05:00", "0:01:00",
-      "0:00:30"], "5:16:30", "19:58:30 of 24:00:00"),
+      "0:00:30"], "5:16:30", "19:58:30 of 24:00:00", None),
     (["basic"], ["--day", "2026-03-09"], "folder", False,
-     ["1:40:00", "1:00:00", "0:40:00"], "3:20:00", "20:18:30 of 24:00:00"),
+     ["1:40:00", "1:00:00", "0:40:00"], "3:20:00", "20:18:30 of 24:00:00", None),
     (["hostile"], ["--day", "2026-03-11"], "title", True,
      ["1:30:00", "1:00:00", "0:30:00", "0:20:00", "0:15:00", "0:10:00", "0:08:00", "0:07:00",
       "0:06:00", "0:05:00", "0:04:00", "0:03:00", "0:02:00", "0:00:01"], "4:20:01",
-     "19:39:59 of 24:00:00"),
+     "19:39:59 of 24:00:00", None),
     (["hostile"], ["--day", "2026-03-11"], "app", False,
      ["1:30:00", "1:00:00", "0:30:00", "0:20:00", "0:15:00", "0:10:00", "0:05:00", "0:00:01"],
-     "3:50:01", "19:39:59 of 24:00:00"),
+     "3:50:01", "19:39:59 of 24:00:00", None),
     (["hostile"], ["--day", "2026-03-11"], "doc", False,
-     ["1:30:00", "1:20:01", "1:00:00"], "3:50:01", "19:39:59 of 24:00:00"),
-    (["empty"], ["--day", "2026-03-11"], "app", False, [], None, "24:00:00 of 24:00:00"),
+     ["1:30:00", "1:20:01", "1:00:00"], "3:50:01", "19:39:59 of 24:00:00", None),
+    (["empty"], ["--day", "2026-03-11"], "app", False, [], None, "24:00:00 of 24:00:00", None),
     ([rounding], ["--day", "2026-03-12"], "title", False,
      ["1:00:00", "0:01:00", "0:00:59", "0:00:02", "0:00:01", "0:00:00"], "1:02:01",
-     "22:57:59 of 24:00:00"),
+     "22:57:59 of 24:00:00", None),
+    (["tagged"], ["--day", "2026-03-09"], "category", True, ["?"], "?", "?", "?"),
+    (["tagged", "other-machine"], ["--day", "2026-03-09"], "app", False, ["?"], "?", "?", "?"),
 ]
 ROW = re.compile(r"^(.*?) +(\d+:\d\d:\d\d) +(\d+\.\d)%(?:  \S+)?$")
 failures = []
@@ -96,7 +98,7 @@ def text_rows(text):
     return rows, total
 
 
-for folders, selection, by, away, times, total_time, not_recorded in CASES:
+for folders, selection, by, away, times, total_time, not_recorded, tagged_time in CASES:
     # --no-cache: the committed logs get no summaries beside them.
     args = ([a for f in folders for a in ("--dir", os.path.join(logs, f))] + selection
             + ["--by", by, "--no-cache"])
@@ -145,6 +147,13 @@ for folders, selection, by, away, times, total_time, not_recorded in CASES:
         failures.append(f"{label}: coverage parts {parts} vs span {coverage['span_seconds']}")
     if f"not recorded {not_recorded}," not in text.replace("\n  ", " "):
         failures.append(f"{label}: text coverage is not 'not recorded {not_recorded}': {text}")
+    tagged = coverage["tagged_seconds"]
+    if (tagged_time is None) != (tagged == 0) or tagged > coverage["span_seconds"]:
+        failures.append(f"{label}: tagged seconds {tagged}, expected tags over {tagged_time}")
+    if tagged_time is not None and f"tags over {tagged_time}" not in text.replace("\n  ", " "):
+        failures.append(f"{label}: text coverage lacks 'tags over {tagged_time}': {text}")
+    if tagged_time is None and "tags over" in text:
+        failures.append(f"{label}: 'tags over' without tags: {text}")
 
 shutil.rmtree(rounding, ignore_errors=True)
 
