@@ -1,5 +1,5 @@
 # Header-only libraries for the companion programs: CLI11 for options, RapidJSON for
-# reading the log. From the system's packages on Linux, from vcpkg with MSVC. The MinGW
+# reading the log, toml++ for the report's rules file. From the system's packages on Linux, from vcpkg with MSVC. The MinGW
 # build uses the host's headers but must not see the rest of the host's /usr/include,
 # so each library's folder is copied into an include directory of its own in the build
 # tree.
@@ -25,3 +25,6 @@ endfunction()
 
 companion_header_library(cli11 CLI/CLI.hpp CLI)
 companion_header_library(rapidjson rapidjson/document.h rapidjson)
+companion_header_library(tomlplusplus toml++/toml.h toml++)
+# Compiled where it is included (the rules file's reader alone), reading only.
+target_compile_definitions(tomlplusplus INTERFACE TOML_HEADER_ONLY=1 TOML_ENABLE_FORMATTERS=0)

@@ -21,4 +21,39 @@ std::string categoryName(std::int64_t category) {
     return "Category " + std::to_string(category);
 }
 
+std::optional<std::int64_t> categoryNumber(std::string_view name) {
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    const auto same = [&](std::string_view a, std::string_view b) {
+        if (a.size() != b.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (lower(a[i]) != lower(b[i])) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (std::size_t n = 0; n < names.size(); ++n) {
+        if (same(name, names[n])) {
+            return static_cast<std::int64_t>(n);
+        }
+    }
+    constexpr std::string_view prefix = "category ";
+    if (name.size() > prefix.size() && name.size() <= prefix.size() + 18 &&
+        same(name.substr(0, prefix.size()), prefix)) {
+        std::int64_t number = 0;
+        for (const char c : name.substr(prefix.size())) {
+            if (c < '0' || c > '9') {
+                return std::nullopt;
+            }
+            number = number * 10 + (c - '0');
+        }
+        return number;
+    }
+    return std::nullopt;
+}
+
 } // namespace report

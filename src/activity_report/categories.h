@@ -2,12 +2,17 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace report {
 
 // "Browser", "Message", ... "3D model"; 0 is "App". A number the table doesn't use
 // (a newer sampler's) is "Category N".
 std::string categoryName(std::int64_t category);
+
+// The number of a category's name, in any letter case ("ide" is 5, "Category 23" is 23).
+std::optional<std::int64_t> categoryNumber(std::string_view name);
 
 } // namespace report

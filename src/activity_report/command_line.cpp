@@ -5,18 +5,37 @@
 #include <CLI/CLI.hpp>
 
 #include <map>
+#include <optional>
 
 namespace report {
 
 namespace {
 
-const std::map<std::string, GroupBy> groupings = {{"app", GroupBy::app},
-                                                  {"category", GroupBy::category},
-                                                  {"doc", GroupBy::doc},
-                                                  {"folder", GroupBy::folder},
-                                                  {"title", GroupBy::title}};
-const std::map<std::string, OutputFormat> formats = {
-    {"text", OutputFormat::text}, {"csv", OutputFormat::csv}, {"json", OutputFormat::json}};
+const std::map<std::string, GroupBy> groupings = {
+    {"app", GroupBy::app},       {"category", GroupBy::category}, {"doc", GroupBy::doc},
+    {"folder", GroupBy::folder}, {"title", GroupBy::title},       {"project", GroupBy::project}};
+const std::map<std::string, OutputFormat> formats = {{"text", OutputFormat::text},
+                                                     {"csv", OutputFormat::csv},
+                                                     {"json", OutputFormat::json},
+                                                     {"timesheet", OutputFormat::timesheet}};
+
+// "HH:MM", 00:00 to 23:59, as minutes.
+std::optional<int> clockMinutes(const std::string& text) {
+    if (text.size() != 5 || text[2] != ':') {
+        return std::nullopt;
+    }
+    for (const std::size_t i : {0u, 1u, 3u, 4u}) {
+        if (text[i] < '0' || text[i] > '9') {
+            return std::nullopt;
+        }
+    }
+    const int hours = (text[0] - '0') * 10 + (text[1] - '0');
+    const int minutes = (text[3] - '0') * 10 + (text[4] - '0');
+    if (hours > 23 || minutes > 59) {
+        return std::nullopt;
+    }
+    return hours * 60 + minutes;
+}
 
 CommandLine refused(std::string message) {
     CommandLine result;
@@ -43,7 +62,8 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
                  "activity-log keeps.",
                  "activity-report"};
     std::vector<std::string> directories;
-    std::string day, from, to, by = "app", format = "text", html;
+    std::string day, from, to, by = "app", format = "text", html, rules;
+    int depth = 0;
     bool week = false, includeAway = false, noCache = false;
 
     app.add_option("--dir", directories,
@@ -62,14 +82,43 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
     auto* weekOption = app.add_flag("--week", week, "The seven days ending today");
     app.add_option("--by", by,
                    "Group the time by app, category, doc, folder (of the "
-                   "document's path) or title (default: app)")
+                   "document's path), title, or project (by the rules file) (default: app)")
         ->type_name("GROUP")
-        ->check(CLI::IsMember({"app", "category", "doc", "folder", "title"}));
+        ->check(CLI::IsMember({"app", "category", "doc", "folder", "title", "project"}));
+    app.add_option("--rules", rules,
+                   "The rules that put time into projects, a TOML file (default: rules.toml "
+                   "in the user's config folder, if there is one)")
+        ->type_name("FILE");
+    app.add_option("--depth", depth,
+                   "Roll projects up to their first N levels (default: every level)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1000));
     app.add_flag("--include-away", includeAway,
                  "Show idle, locked, no-window and unavailable time as rows of the table");
-    app.add_option("--format", format, "text (default), csv or json")
+    app.add_option("--format", format,
+                   "text (default), csv, json, or timesheet (CSV: hours per day and project)")
         ->type_name("FORMAT")
-        ->check(CLI::IsMember({"text", "csv", "json"}));
+        ->check(CLI::IsMember({"text", "csv", "json", "timesheet"}));
+    TimesheetOptions sheet;
+    std::string dayStarts = "00:00";
+    auto* roundOption = app.add_option("--round", sheet.roundMinutes,
+                                       "Timesheet: hours rounded to MINUTES, half up (default: 15)")
+                            ->type_name("MINUTES")
+                            ->check(CLI::Range(1, 1440));
+    auto* minBlockOption =
+        app.add_option("--min-block", sheet.minBlockMinutes,
+                       "Timesheet: leave out blocks of a project shorter than MINUTES (default: 0)")
+            ->type_name("MINUTES")
+            ->check(CLI::Range(0, 1440));
+    auto* mergeGapOption =
+        app.add_option("--merge-gap", sheet.mergeGapMinutes,
+                       "Timesheet: join a project's blocks less than MINUTES apart (default: 0)")
+            ->type_name("MINUTES")
+            ->check(CLI::Range(0, 1440));
+    auto* dayStartsOption =
+        app.add_option("--day-starts", dayStarts,
+                       "Timesheet: days start at this local time, HH:MM (default: 00:00)")
+            ->type_name("HH:MM");
     app.add_flag("--no-cache", noCache,
                  "Read every day from the log, not from the day summaries kept beside it");
     app.add_option("--html", html, "Also write a page with each day's timeline and totals to FILE")
@@ -126,13 +175,32 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
     if (options.directories.empty()) {
         options.directories.push_back(defaultDirectory);
     }
-    options.by = groupings.at(by);
     options.format = formats.at(format);
+    // A timesheet is by project unless asked otherwise.
+    options.by = options.format == OutputFormat::timesheet && app.count("--by") == 0
+                     ? GroupBy::project
+                     : groupings.at(by);
+    for (const CLI::Option* option :
+         {roundOption, minBlockOption, mergeGapOption, dayStartsOption}) {
+        if (option->count() > 0 && options.format != OutputFormat::timesheet) {
+            return refused(option->get_name() + " is for --format timesheet");
+        }
+    }
+    const auto startMinutes = clockMinutes(dayStarts);
+    if (!startMinutes) {
+        return refused("--day-starts: not a time of the form HH:MM: " + dayStarts);
+    }
+    sheet.dayStartsMinutes = *startMinutes;
+    options.timesheet = sheet;
     options.includeAway = includeAway;
     options.useSummaries = !noCache;
     if (!html.empty()) {
         options.htmlFile = text::pathFromUtf8(html);
     }
+    if (!rules.empty()) {
+        options.rulesFile = text::pathFromUtf8(rules);
+    }
+    options.depth = depth;
     CommandLine result;
     result.options = std::move(options);
     return result;

@@ -80,6 +80,9 @@ unsigned textFieldsFor(const ReportOptions& options) {
     case GroupBy::title:
         keep = field::title;
         break;
+    case GroupBy::project:
+        keep = options.ruleTextFields;
+        break;
     }
     // The page's tooltips and top documents.
     if (options.htmlFile) {
@@ -304,7 +307,9 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
         for (std::size_t source = 0; source < options.directories.size(); ++source) {
             const std::filesystem::path path = fileOf(source, file);
             // Closed days only; the page draws every event, so it reads them all.
-            const bool closed = options.useSummaries && !options.htmlFile && file < today &&
+            // A project grouping reads the log: the rules may have changed since.
+            const bool closed = options.useSummaries && !options.htmlFile &&
+                                options.by != GroupBy::project && file < today &&
                                 !currentDays[source].contains(file);
             const std::optional<SourceStamp> stamp =
                 closed ? stampOf(path) : std::optional<SourceStamp>();

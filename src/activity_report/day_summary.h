@@ -44,7 +44,9 @@ struct PresenceSpan {
     friend bool operator==(const PresenceSpan&, const PresenceSpan&) = default;
 };
 
-inline constexpr std::size_t groupingCount = 5; // the values of GroupBy
+// The fixed groupings, the values of GroupBy before project: projects come from rules
+// that may change at any time, so they are never summarised.
+inline constexpr std::size_t groupingCount = 5;
 
 // What a summary was made of: its day file's size and modification time.
 struct SourceStamp {

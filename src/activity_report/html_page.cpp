@@ -46,7 +46,11 @@ std::string escapeHtml(std::string_view text) {
     return out;
 }
 
-std::string_view laneOf(GroupBy, const logformat::LogEvent& event, std::string& scratch) {
+std::string_view laneOf(const Grouper& grouper, const logformat::LogEvent& event,
+                        std::string& scratch) {
+    if (grouper.by == GroupBy::project) {
+        return grouper.nameOf(event, scratch);
+    }
     scratch = categoryName(event.category);
     return scratch;
 }
@@ -258,12 +262,14 @@ std::string HtmlPage::colourOf(const std::string& lane, std::int64_t category) {
     return colours_.emplace(lane, colour).first->second;
 }
 
-bool HtmlPage::open(const std::filesystem::path& file, const ReportOptions& options) {
+bool HtmlPage::open(const std::filesystem::path& file, const ReportOptions& options,
+                    const Grouper& grouper) {
     out_.open(file, std::ios::binary | std::ios::trunc);
     if (!out_) {
         return false;
     }
     options_ = options;
+    grouper_ = grouper;
     overview_ =
         logformat::daysFromCivil(options.last) - logformat::daysFromCivil(options.first) + 1 >= 7;
     if (overview_) {
@@ -293,13 +299,13 @@ void HtmlPage::addDay(const Day& day, const Totals& dayTotals, const std::vector
 
     // The lanes, and the day's time per lane for the overview.
     // Projects get colours of their own; categories keep theirs.
-    const bool projectLanes = false;
+    const bool projectLanes = grouper_.by == GroupBy::project;
     std::map<std::string, std::int64_t> laneTimes;
     std::vector<Lane> lanes;
     std::string scratch;
     for (const Piece& piece : day.pieces) {
         if (piece.event.state == ActivityState::active) {
-            const std::string_view name = laneOf(options_.by, piece.event, scratch);
+            const std::string_view name = laneOf(grouper_, piece.event, scratch);
             auto [at, added] = laneTimes.try_emplace(std::string(name), 0);
             at->second += piece.toMs - piece.fromMs;
             if (added) {
@@ -405,7 +411,7 @@ void HtmlPage::addDay(const Day& day, const Totals& dayTotals, const std::vector
         if (piece.event.state != ActivityState::active) {
             continue;
         }
-        const std::size_t lane = laneIndex[laneOf(options_.by, piece.event, scratch)];
+        const std::size_t lane = laneIndex[laneOf(grouper_, piece.event, scratch)];
         const double y = laneTop + static_cast<double>(lane) * (laneHeight + laneGap);
         laneRects[lane] += "<rect class=\"event\" x=\"" + number(x(piece.fromMs)) + "\" y=\"" +
                            number(y) + "\" width=\"" + width(piece.fromMs, piece.toMs) +

@@ -6,6 +6,7 @@
 #include "activity_report/day_axis.h"
 #include "activity_report/day_log.h"
 #include "activity_report/render.h"
+#include "activity_report/totals.h"
 
 #include <fstream>
 #include <functional>
@@ -19,8 +20,10 @@ namespace report {
 // line feed shown as U+FFFD: safe as element text and in quoted attributes.
 std::string escapeHtml(std::string_view text);
 
-// The lane an active event is drawn in: its category.
-std::string_view laneOf(GroupBy by, const logformat::LogEvent& event, std::string& scratch);
+// The lane an active event is drawn in: its project (at the chosen depth) when grouping
+// by project, else its category.
+std::string_view laneOf(const Grouper& grouper, const logformat::LogEvent& event,
+                        std::string& scratch);
 
 // A tagged stretch of a day, drawn across the lanes.
 struct TagBand {
@@ -41,7 +44,8 @@ struct DayBar {
 class HtmlPage {
   public:
     // False when FILE (or the file beside it) can't be created.
-    bool open(const std::filesystem::path& file, const ReportOptions& options);
+    bool open(const std::filesystem::path& file, const ReportOptions& options,
+              const Grouper& grouper);
     void addDay(const Day& day, const Totals& dayTotals, const std::vector<TagBand>& tags = {});
     // The overview, the days, the totals of all days (when there are several), and
     // the end. False when the file couldn't be written whole.
@@ -55,6 +59,7 @@ class HtmlPage {
     std::fstream days_; // the days, while the overview is to come
     bool overview_ = false;
     ReportOptions options_;
+    Grouper grouper_;
     std::size_t dayCount_ = 0;
     std::vector<DayBar> bars_;
     std::map<std::string, std::string> colours_; // a lane's colour, the same on every day

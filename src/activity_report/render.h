@@ -32,6 +32,10 @@ std::string daysLabel(const logformat::CivilDate& first, const logformat::CivilD
 // The names of the states for people: "idle", "locked", "no window", "unavailable".
 std::string stateLabel(logformat::ActivityState state);
 
+// RAW as one CSV cell: control characters shown as U+FFFD, a leading formula character
+// made harmless, quoted where it must be.
+std::string csvField(std::string_view raw);
+
 std::string renderText(const Summary& summary);
 std::string renderCsv(const Summary& summary);
 std::string renderJson(const Summary& summary, std::uint64_t skippedLines);

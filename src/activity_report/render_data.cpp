@@ -6,8 +6,6 @@
 
 namespace report {
 
-namespace {
-
 // A CSV file is often printed on a terminal, and opened in a spreadsheet: control
 // characters are replaced as in the table, and a cell that a spreadsheet would run as a
 // formula gets a leading apostrophe, as OWASP advises. JSON keeps the text as it is.
@@ -28,8 +26,6 @@ std::string csvField(std::string_view raw) {
     }
     return out + "\"";
 }
-
-} // namespace
 
 std::string renderCsv(const Summary& summary) {
     std::string out = csvField(groupByName(summary.by)) + ",seconds,percent\r\n";

@@ -1,4 +1,5 @@
 // The table for a terminal: 79 columns at most, whatever the names.
+#include "activity_report/project_tree.h"
 #include "activity_report/render.h"
 #include "activity_report/text_width.h"
 
@@ -84,9 +85,18 @@ std::string renderText(const Summary& summary) {
         out += summary.includeAway ? "Nothing recorded.\n" : "No active time recorded.\n";
     } else {
         out += row(capitalised(groupByName(summary.by)), "Time", "Share", "");
-        for (const Row& r : table.rows) {
-            out += row(r.name, formatClock(r.ms), formatPercent(r.ms, table.totalMs) + "%",
-                       bar(r.ms, table.totalMs));
+        if (summary.by == GroupBy::project) {
+            // Each level under its parent, which carries the time of all under it.
+            for (const TreeRow& r : projectTree(table.rows)) {
+                out += row(std::string(2 * static_cast<std::size_t>(r.level), ' ') + r.label,
+                           formatClock(r.ms), formatPercent(r.ms, table.totalMs) + "%",
+                           bar(r.ms, table.totalMs));
+            }
+        } else {
+            for (const Row& r : table.rows) {
+                out += row(r.name, formatClock(r.ms), formatPercent(r.ms, table.totalMs) + "%",
+                           bar(r.ms, table.totalMs));
+            }
         }
         out += std::string(nameColumns + 1 + timeColumns + 1 + shareColumns, '-') + "\n";
         out += row("Total", formatClock(table.totalMs), "100.0%", "");

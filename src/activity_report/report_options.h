@@ -10,8 +10,17 @@
 
 namespace report {
 
-enum class GroupBy { app, category, doc, folder, title };
-enum class OutputFormat { text, csv, json };
+// project: by the user's rules (the rules file), as a path of levels "Work/Client A".
+enum class GroupBy { app, category, doc, folder, title, project };
+enum class OutputFormat { text, csv, json, timesheet };
+
+// How --format timesheet makes hours of the time per project.
+struct TimesheetOptions {
+    int roundMinutes = 15;    // each day's hours per project, to the nearest, half up
+    int minBlockMinutes = 0;  // blocks shorter than this are left out
+    int mergeGapMinutes = 0;  // a project's runs this close are one block
+    int dayStartsMinutes = 0; // a timesheet day runs from this local time to the next day's
+};
 
 std::string_view groupByName(GroupBy by);
 
@@ -27,6 +36,14 @@ struct ReportOptions {
     // days read from the log get one (not with --no-cache).
     bool useSummaries = false;
     std::filesystem::path cacheDirectory; // where summaries go when the log folder is read-only
+    // The rules that name projects: --rules, else rules.toml in the user's config folder
+    // (when there is one).
+    std::optional<std::filesystem::path> rulesFile;
+    int depth = 0; // project paths cut to their first DEPTH levels; 0 keeps them whole
+    // The text fields the rules read (logformat::textField), once they are loaded: a
+    // project grouping reads these and no others.
+    unsigned ruleTextFields = 0;
+    TimesheetOptions timesheet;
 };
 
 } // namespace report

@@ -1,8 +1,10 @@
 #include "activity_report/run_report.h"
 
+#include "activity_report/classifier.h"
 #include "activity_report/command_line.h"
 #include "activity_report/html_page.h"
 #include "activity_report/render.h"
+#include "activity_report/timesheet.h"
 #include "activity_report/totals.h"
 #include "platform/system.h"
 #include "text/utf8_path.h"
@@ -13,7 +15,8 @@
 namespace report {
 
 int runReport(const std::vector<std::string>& arguments, const Clock& clock,
-              const std::filesystem::path& defaultDirectory, RunOutput& output) {
+              const std::filesystem::path& defaultDirectory, RunOutput& output,
+              const std::filesystem::path& defaultRules) {
     const logformat::Timestamp now{clock.nowMs, clock.offsetAt(clock.nowMs)};
     CommandLine commandLine =
         readCommandLine(arguments, logformat::localDate(now), defaultDirectory);
@@ -56,19 +59,62 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         options.cacheDirectory = cache / "activity-sampler";
     }
 
+    // The rules, read whole before any day: a bad file stops the report, with nothing
+    // applied.
+    ProjectClassifier projects;
+    const bool wantRules = options.rulesFile || options.by == GroupBy::project;
+    if (wantRules && (options.rulesFile || !defaultRules.empty())) {
+        RulesRead read =
+            readRulesFile(options.rulesFile.value_or(defaultRules), options.rulesFile.has_value());
+        if (!read.rules) {
+            output.err = "activity-report: " + read.error + "\n";
+            return 2;
+        }
+        options.ruleTextFields = read.rules->textFields;
+        projects = ProjectClassifier(std::move(*read.rules));
+    }
+    const Grouper grouper{options.by, &projects, options.depth};
+
+    // A timesheet needs every event's times, and, when its days start after midnight,
+    // the morning after the selection.
+    const logformat::CivilDate first = options.first, last = options.last;
+    const bool timesheet = options.format == OutputFormat::timesheet;
+    TimesheetBuilder sheet(options.timesheet, first, last);
+    if (timesheet) {
+        options.useSummaries = false;
+        if (options.timesheet.dayStartsMinutes > 0) {
+            options.last = logformat::civilFromDays(logformat::daysFromCivil(last) + 1);
+        }
+    }
+
     HtmlPage page;
-    if (options.htmlFile && !page.open(*options.htmlFile, options)) {
+    if (options.htmlFile && !page.open(*options.htmlFile, options, grouper)) {
         output.err = "activity-report: can't write " + text::utf8FromPath(*options.htmlFile) + "\n";
         return 1;
     }
-    TotalsBuilder builder(options.by);
+    TotalsBuilder builder(grouper);
     ReadCounts counts;
+    std::string scratch;
     forEachDay(options, clock, counts, [&](const Day& day) {
+        if (timesheet) {
+            std::vector<ProjectTime> times;
+            for (const Piece& piece : day.pieces) {
+                if (piece.event.state == logformat::ActivityState::active) {
+                    times.push_back({piece.fromMs, piece.toMs,
+                                     std::string(grouper.nameOf(piece.event, scratch))});
+                }
+            }
+            sheet.addDay(day, std::move(times));
+        }
+        if (day.date > last) {
+            return; // only the timesheet's morning after
+        }
         const Totals own = builder.addDay(day);
         if (options.htmlFile) {
             page.addDay(day, own);
         }
     });
+    options.last = last;
     const Summary summary = summaryOf(options, builder.finish());
 
     switch (options.format) {
@@ -80,6 +126,9 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         break;
     case OutputFormat::json:
         output.out = renderJson(summary, counts.skippedLines);
+        break;
+    case OutputFormat::timesheet:
+        output.out = sheet.finish();
         break;
     }
     if (counts.skippedLines > 0) {

@@ -36,8 +36,35 @@ std::string_view groupName(const logformat::LogEvent& event, GroupBy by, std::st
         return orNone(folderOf(event.url), "(no folder)");
     case GroupBy::title:
         return orNone(event.title, "(no title)");
+    case GroupBy::project:
+        return uncategorised; // without rules; Grouper applies them
     }
     return {};
+}
+
+std::string_view projectAtDepth(std::string_view path, int depth) {
+    if (depth <= 0) {
+        return path;
+    }
+    std::size_t at = 0;
+    for (int level = 0; level < depth; ++level) {
+        at = path.find('/', at);
+        if (at == std::string_view::npos) {
+            return path;
+        }
+        if (level + 1 < depth) {
+            ++at;
+        }
+    }
+    return path.substr(0, at);
+}
+
+std::string_view Grouper::nameOf(const logformat::LogEvent& event, std::string& scratch) const {
+    if (by != GroupBy::project) {
+        return groupName(event, by, scratch);
+    }
+    const std::string_view project = projects ? projects->projectOf(event) : uncategorised;
+    return projectAtDepth(project, depth);
 }
 
 namespace {
@@ -79,7 +106,7 @@ Totals TotalsBuilder::addDay(const Day& day) {
         const std::int64_t ms = piece.toMs - piece.fromMs;
         own.byState[static_cast<std::size_t>(piece.event.state)] += ms;
         if (piece.event.state == ActivityState::active) {
-            addTime(own.activeByGroup, groupName(piece.event, by_, scratch), ms);
+            addTime(own.activeByGroup, grouper_.nameOf(piece.event, scratch), ms);
         }
         addEdges(piece.fromMs, piece.toMs, presenceOf(piece.event.state));
     }
@@ -88,8 +115,11 @@ Totals TotalsBuilder::addDay(const Day& day) {
         for (std::size_t s = 0; s < own.byState.size(); ++s) {
             own.byState[s] += summary.byState[s];
         }
-        for (const auto& [name, ms] : summary.groups[static_cast<std::size_t>(by_)]) {
-            addTime(own.activeByGroup, name, ms);
+        // Projects are never summarised: a day of them is always read.
+        if (const auto by = static_cast<std::size_t>(grouper_.by); by < groupingCount) {
+            for (const auto& [name, ms] : summary.groups[by]) {
+                addTime(own.activeByGroup, name, ms);
+            }
         }
         for (const PresenceSpan& span : summary.presence) {
             addEdges(span.fromMs, span.toMs, span.presence);

@@ -1,6 +1,7 @@
 // Time per group, per state, and how much of the span the log covers.
 #pragma once
 
+#include "activity_report/classifier.h"
 #include "activity_report/day_log.h"
 #include "activity_report/report_options.h"
 
@@ -41,10 +42,25 @@ std::string_view groupName(const logformat::LogEvent& event, GroupBy by, std::st
 // The folder of a document path ("C:/src/app/main.cpp" is "C:/src/app").
 std::string_view folderOf(std::string_view url);
 
+// A project path cut to its first DEPTH levels ("Work/Client A/Website" at 2 is
+// "Work/Client A"); 0 keeps it whole.
+std::string_view projectAtDepth(std::string_view path, int depth);
+
+// How the report groups active time: the one way to name the group an event's time
+// counts under, for every --by, the table, the page and the timesheet alike.
+struct Grouper {
+    GroupBy by = GroupBy::app;
+    ProjectClassifier* projects = nullptr; // for GroupBy::project; none: all Uncategorised
+    int depth = 0;                         // project paths cut to this many levels
+
+    // The event's group: a part of the event's own text, of the rules, or of SCRATCH.
+    std::string_view nameOf(const logformat::LogEvent& event, std::string& scratch) const;
+};
+
 // Adds a day to running totals. Gaps that meet at midnight are one gap.
 class TotalsBuilder {
   public:
-    explicit TotalsBuilder(GroupBy by) : by_(by) {}
+    explicit TotalsBuilder(Grouper grouper) : grouper_(grouper) {}
     // The day's own totals, also added to the running ones.
     Totals addDay(const Day& day);
     // The running totals, once every day is added.
@@ -53,7 +69,7 @@ class TotalsBuilder {
   private:
     void gap(std::int64_t fromMs, std::int64_t toMs);
 
-    GroupBy by_;
+    Grouper grouper_;
     Totals totals_;
     std::optional<std::int64_t> gapFrom_;
     std::int64_t gapTo_ = 0;

@@ -21,6 +21,10 @@ std::filesystem::path userDataDirectory();
 // Windows; $XDG_CACHE_HOME when absolute, else ~/.cache on Linux. Empty when none is known.
 std::filesystem::path userCacheDirectory();
 
+// The folder for the user's own settings: %APPDATA% (the roaming one) on Windows;
+// $XDG_CONFIG_HOME when absolute, else ~/.config on Linux. Empty when none is known.
+std::filesystem::path userConfigDirectory();
+
 // What names a file or folder whatever the spelling of its path (another case, "..", a
 // trailing separator, a link): the volume and the file's number on it.
 struct FileIdentity {

@@ -49,6 +49,10 @@ std::filesystem::path userCacheDirectory() {
     return xdgDirectory("XDG_CACHE_HOME", ".cache");
 }
 
+std::filesystem::path userConfigDirectory() {
+    return xdgDirectory("XDG_CONFIG_HOME", ".config");
+}
+
 std::optional<FileIdentity> fileIdentity(const std::filesystem::path& path) {
     struct stat status {};
     if (stat(path.c_str(), &status) != 0) {

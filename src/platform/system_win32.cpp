@@ -48,18 +48,31 @@ std::int32_t localUtcOffsetMinutes(std::int64_t unixMs) {
     return static_cast<std::int32_t>((ticksOf(local) - ticksOf(utc)) / 600'000'000);
 }
 
-std::filesystem::path userDataDirectory() {
-    const DWORD units = GetEnvironmentVariableW(L"LOCALAPPDATA", nullptr, 0);
+namespace {
+
+// The folder an environment variable names, or empty.
+std::filesystem::path environmentFolder(const wchar_t* variable) {
+    const DWORD units = GetEnvironmentVariableW(variable, nullptr, 0);
     if (units == 0) {
         return {};
     }
     std::wstring value(units, L'\0');
-    const DWORD written = GetEnvironmentVariableW(L"LOCALAPPDATA", value.data(), units);
+    const DWORD written = GetEnvironmentVariableW(variable, value.data(), units);
     if (written == 0 || written >= units) {
         return {};
     }
     value.resize(written);
     return std::filesystem::path(value);
+}
+
+} // namespace
+
+std::filesystem::path userDataDirectory() {
+    return environmentFolder(L"LOCALAPPDATA");
+}
+
+std::filesystem::path userConfigDirectory() {
+    return environmentFolder(L"APPDATA");
 }
 
 std::filesystem::path userCacheDirectory() {

@@ -6,11 +6,14 @@
 // one character. Backreferences and lookaround can't be matched so, and are refused.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include <vector>
 
 namespace re2 {
 class RE2;
@@ -39,5 +42,30 @@ CompiledPattern compilePattern(std::string_view source, PatternOptions options =
 
 // Whether PATTERN matches anywhere in TEXT (UTF-8).
 bool matchesAnywhere(const Pattern& pattern, std::string_view text);
+
+// Several patterns searched for in one pass over a text, still in linear time: what
+// many rules on one field cost little more than one.
+struct PatternSet {
+    struct Compiled;
+    std::shared_ptr<const Compiled> compiled; // none for an empty set
+    std::size_t size = 0;
+};
+
+struct PatternSource {
+    std::string source;
+    PatternOptions options;
+};
+
+struct CompiledPatternSet {
+    std::optional<PatternSet> set;
+    std::size_t failed = 0; // without a set: the pattern that was refused, and why
+    std::string error;
+};
+
+CompiledPatternSet compilePatternSet(const std::vector<PatternSource>& sources);
+
+// The indices of the set's patterns that match anywhere in TEXT, in ascending order,
+// into MATCHED (cleared first).
+void matchingPatterns(const PatternSet& set, std::string_view text, std::vector<int>& matched);
 
 } // namespace text

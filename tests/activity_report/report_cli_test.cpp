@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <sstream>
 
 using namespace report;
@@ -141,4 +143,148 @@ TEST(ReportText, ColumnsOfUtf8Text) {
     }
     EXPECT_EQ(printable("a\x1b[31m\tb\xC2\x9B"), "a\xEF\xBF\xBD[31m\xEF\xBF\xBD"
                                                  "b\xEF\xBF\xBD");
+}
+
+namespace {
+
+const std::filesystem::path rulesFolder = REPORT_TEST_RULES;
+
+// The CSV's rows, name to seconds.
+std::map<std::string, std::string> csvRows(const std::string& csv) {
+    std::map<std::string, std::string> rows;
+    std::istringstream in(csv);
+    std::string line;
+    std::getline(in, line); // the header
+    while (std::getline(in, line)) {
+        const std::size_t comma = line.find(',');
+        rows[line.substr(0, comma)] = line.substr(comma + 1, line.find(',', comma + 1) - comma - 1);
+    }
+    return rows;
+}
+
+ReportRun runWithRules(std::vector<std::string> arguments,
+                       const std::filesystem::path& defaultRules) {
+    arguments.insert(arguments.begin(), "activity-report");
+    arguments.push_back("--no-cache");
+    ReportRun result{};
+    result.status = runReport(arguments, clock, logs / "basic", result.output, defaultRules);
+    return result;
+}
+
+} // namespace
+
+TEST(ReportProjects, RulesPutTimeIntoProjectsRolledUpByDepth) {
+    const std::string rules = (rulesFolder / "basic.toml").string();
+    const std::vector<std::string> days = {"--from",  "2026-03-08", "--to", "2026-03-10", "--by",
+                                           "project", "--format",   "csv",  "--rules",    rules};
+    struct Case {
+        std::vector<std::string> extra;
+        std::map<std::string, std::string> rows;
+    };
+    const Case cases[] = {
+        {{},
+         {{"Work/Client A/Reports", "3600.000"},
+          {"Work/Client A/Notes", "2400.000"},
+          {"Work/Code/Utilities", "2400.000"},
+          {"Work/Code", "3600.000"},
+          {"Work/Shell", "1800.000"},
+          {"Personal/Music", "3600.000"},
+          {"Uncategorised", "2700.000"}}},
+        {{"--depth", "2"},
+         {{"Work/Client A", "6000.000"},
+          {"Work/Code", "6000.000"},
+          {"Work/Shell", "1800.000"},
+          {"Personal/Music", "3600.000"},
+          {"Uncategorised", "2700.000"}}},
+        {{"--depth", "1"},
+         {{"Work", "13800.000"}, {"Personal", "3600.000"}, {"Uncategorised", "2700.000"}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = days;
+        arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+        const ReportRun result = run(arguments);
+        ASSERT_EQ(result.status, 0) << result.output.err;
+        EXPECT_EQ(result.output.out.substr(0, 24), "project,seconds,percent\r");
+        EXPECT_EQ(csvRows(result.output.out), c.rows) << result.output.out;
+    }
+
+    // The table: children indented under their parents, which carry all under them.
+    std::vector<std::string> text = days;
+    text[7] = "text";
+    const ReportRun table = run(text);
+    ASSERT_EQ(table.status, 0) << table.output.err;
+    const std::string& out = table.output.out;
+    for (const char* line : {"\nWork                                  3:50:00  68.7%",
+                             "\n  Client A                            1:40:00  29.9%",
+                             "\n    Reports                           1:00:00  17.9%",
+                             "\n  Code                                1:40:00  29.9%",
+                             "\n    Utilities                         0:40:00  11.9%",
+                             "\nPersonal                              1:00:00  17.9%",
+                             "\nTotal                                 5:35:00 100.0%"}) {
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+    }
+    EXPECT_LT(out.find("\n    Reports"), out.find("\n  Code"));
+    EXPECT_EQ(out.find("Never"), std::string::npos);
+
+    // JSON carries the full path.
+    text[7] = "json";
+    EXPECT_NE(
+        run(text).output.out.find("{\"name\": \"Work/Client A/Reports\", \"seconds\": 3600.000"),
+        std::string::npos);
+}
+
+TEST(ReportProjects, TheDefaultRulesFileMayBeMissingANamedOneMayNot) {
+    const std::vector<std::string> byProject = {"--day",   "2026-03-09", "--by",
+                                                "project", "--format",   "csv"};
+    // No rules: all Uncategorised.
+    const ReportRun none = runWithRules(byProject, rulesFolder / "no-such-rules.toml");
+    EXPECT_EQ(none.status, 0) << none.output.err;
+    EXPECT_EQ(csvRows(none.output.out).size(), 1u);
+    EXPECT_EQ(csvRows(none.output.out).count("Uncategorised"), 1u);
+    // The default file is used when it is there, and stops the report when it is bad.
+    const ReportRun found = runWithRules(byProject, rulesFolder / "basic.toml");
+    EXPECT_EQ(csvRows(found.output.out).count("Work/Client A/Reports"), 1u) << found.output.out;
+    const ReportRun bad = runWithRules(byProject, rulesFolder / "bad" / "regex.toml");
+    EXPECT_EQ(bad.status, 2);
+    // A --by that needs no rules doesn't read the default file.
+    EXPECT_EQ(runWithRules({"--day", "2026-03-09"}, rulesFolder / "bad" / "regex.toml").status, 0);
+    // A file the user names must be there.
+    std::vector<std::string> named = byProject;
+    named.insert(named.end(), {"--rules", (rulesFolder / "no-such-rules.toml").string()});
+    const ReportRun missing = runWithRules(named, {});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.output.err.find("no-such-rules.toml: no such rules file"), std::string::npos)
+        << missing.output.err;
+}
+
+TEST(ReportProjects, ABadRulesFileSaysWhereAndStops) {
+    struct Case {
+        std::string file;
+        std::string where; // after the file's name
+        std::string why;
+    };
+    const Case cases[] = {
+        {"syntax.toml", ":7: rule 2: ", "string"},
+        {"unknown-key.toml", ":7: rule 2: titel: ", "not a key of a rule"},
+        {"regex.toml", ":11: rule 3: title: ", "missing )"},
+        {"lookaround.toml", ":3: rule 1: title: ", "lookaround"},
+        {"type.toml", ":4: rule 1: ignore_case: ", "true or false"},
+        {"pattern-type.toml", ":3: rule 1: app: ", "a string"},
+        {"empty-level.toml", ":6: rule 2: project: ", "empty level"},
+        {"empty-project.toml", ":2: rule 1: project: ", "empty"},
+        {"no-project.toml", ":1: rule 1: ", "names no project"},
+        {"category.toml", ":3: rule 1: category: ", "Browsers"},
+        {"not-rule.toml", ":1: rules: ", "[[rule]]"},
+    };
+    for (const Case& c : cases) {
+        const std::string file = (rulesFolder / "bad" / c.file).string();
+        const ReportRun result = run({"--day", "2026-03-09", "--by", "project", "--rules", file});
+        EXPECT_EQ(result.status, 2) << c.file;
+        EXPECT_TRUE(result.output.out.empty()) << c.file;
+        const std::string expected = "activity-report: " + file + c.where;
+        EXPECT_EQ(result.output.err.substr(0, expected.size()), expected) << result.output.err;
+        EXPECT_NE(result.output.err.find(c.why), std::string::npos) << result.output.err;
+        EXPECT_EQ(std::count(result.output.err.begin(), result.output.err.end(), '\n'), 1)
+            << result.output.err;
+    }
 }

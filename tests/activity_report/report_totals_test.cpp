@@ -43,7 +43,7 @@ Result reportOver(const std::vector<std::string>& folders, CivilDate first, Civi
     options.last = last;
     options.by = by;
     Result result;
-    TotalsBuilder builder(by);
+    TotalsBuilder builder(Grouper{by});
     forEachDay(options, clock, result.counts, [&](const Day& day) { builder.addDay(day); });
     result.totals = builder.finish();
     result.table = tableOf(result.totals, includeAway);

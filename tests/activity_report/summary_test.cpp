@@ -40,7 +40,7 @@ Read readOver(const std::vector<std::filesystem::path>& folders, CivilDate first
     options.useSummaries = useSummaries;
     options.cacheDirectory = cache;
     Read read;
-    TotalsBuilder builder(by);
+    TotalsBuilder builder(Grouper{by});
     forEachDay(options, lateClock, read.counts, [&](const Day& day) {
         read.summarisedDays += day.summaries.size();
         builder.addDay(day);

@@ -1,0 +1,401 @@
+#include "activity_report/rules.h"
+
+#include "activity_report/categories.h"
+#include "text/utf8_path.h"
+
+#include <toml++/toml.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <system_error>
+
+namespace report {
+
+namespace {
+
+constexpr std::array<std::string_view, ruleFieldCount> fieldKeys = {"app", "title", "doc", "url",
+                                                                    "exe_path"};
+constexpr std::array<unsigned, ruleFieldCount> fieldBits = {
+    logformat::textField::app, logformat::textField::title, logformat::textField::doc,
+    logformat::textField::url, logformat::textField::exePath};
+
+// A rule's error, where it lies: "rules.toml:12: rule 3: title: missing )".
+struct Problem {
+    int line = 0;
+    std::size_t rule = 0; // 1-based; 0 when not inside one
+    std::string key;
+    std::string message;
+};
+
+std::string describe(std::string_view name, const Problem& problem) {
+    std::string out(name);
+    out += ":" + std::to_string(problem.line) + ":";
+    if (problem.rule > 0) {
+        out += " rule " + std::to_string(problem.rule) + ":";
+    }
+    if (!problem.key.empty()) {
+        out += " " + problem.key + ":";
+    }
+    return out + " " + problem.message;
+}
+
+int lineOf(const toml::node& node) {
+    return static_cast<int>(node.source().begin.line);
+}
+
+std::string_view typeName(const toml::node& node) {
+    switch (node.type()) {
+    case toml::node_type::string:
+        return "a string";
+    case toml::node_type::integer:
+        return "a number";
+    case toml::node_type::floating_point:
+        return "a fractional number";
+    case toml::node_type::boolean:
+        return "true or false";
+    case toml::node_type::array:
+        return "a list";
+    case toml::node_type::table:
+        return "a table";
+    default:
+        return "a date or time";
+    }
+}
+
+// "Work / Client A" is "Work/Client A"; an empty level is a mistake.
+std::optional<std::string> projectPath(std::string_view text, std::string& why) {
+    std::string path;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t slash = text.find('/', from);
+        std::string_view level = text.substr(
+            from, slash == std::string_view::npos ? std::string_view::npos : slash - from);
+        while (!level.empty() && (level.front() == ' ' || level.front() == '\t')) {
+            level.remove_prefix(1);
+        }
+        while (!level.empty() && (level.back() == ' ' || level.back() == '\t')) {
+            level.remove_suffix(1);
+        }
+        if (level.empty()) {
+            why = text.empty() ? "is empty" : "has an empty level: \"" + std::string(text) + "\"";
+            return std::nullopt;
+        }
+        if (!path.empty()) {
+            path += '/';
+        }
+        path += level;
+        if (slash == std::string_view::npos) {
+            return path;
+        }
+        from = slash + 1;
+    }
+}
+
+std::optional<std::int64_t> categoryOf(const toml::node& node, std::string& why) {
+    if (const auto* number = node.as_integer()) {
+        return number->get();
+    }
+    if (const auto* name = node.as_string()) {
+        if (const auto found = categoryNumber(name->get())) {
+            return found;
+        }
+        why = "no category is called \"" + name->get() +
+              "\" (the names are the report's: Browser, Message, Email, ... 3D model; or a "
+              "number)";
+        return std::nullopt;
+    }
+    why = "a category is a number or a name, not " + std::string(typeName(node));
+    return std::nullopt;
+}
+
+// One [[rule]] table into RULE; the patterns' sources and options into SOURCES.
+std::optional<Problem>
+readRule(const toml::table& table, std::size_t index, Rule& rule,
+         std::array<std::optional<text::PatternSource>, ruleFieldCount>& sources) {
+    Problem problem;
+    problem.rule = index;
+    problem.line = lineOf(table);
+    const auto fail = [&](const toml::node& node, std::string_view key, std::string message) {
+        problem.line = lineOf(node);
+        problem.key = key;
+        problem.message = std::move(message);
+        return problem;
+    };
+    bool ignoreCase = false;
+    if (const toml::node* node = table.get("ignore_case")) {
+        const auto* flag = node->as_boolean();
+        if (flag == nullptr) {
+            return fail(*node, "ignore_case",
+                        "is true or false, not " + std::string(typeName(*node)));
+        }
+        ignoreCase = flag->get();
+    }
+    bool haveProject = false;
+    for (const auto& [key, node] : table) {
+        const std::string_view name = key.str();
+        if (name == "ignore_case") {
+            continue;
+        }
+        if (name == "project") {
+            const auto* text = node.as_string();
+            if (text == nullptr) {
+                return fail(node, name, "is a string, not " + std::string(typeName(node)));
+            }
+            std::string why;
+            auto path = projectPath(text->get(), why);
+            if (!path) {
+                return fail(node, name, why);
+            }
+            rule.project = std::move(*path);
+            haveProject = true;
+            continue;
+        }
+        if (name == "category") {
+            std::string why;
+            if (const auto* list = node.as_array()) {
+                if (list->empty()) {
+                    return fail(node, name, "an empty list matches nothing");
+                }
+                for (const toml::node& element : *list) {
+                    const auto number = categoryOf(element, why);
+                    if (!number) {
+                        return fail(element, name, why);
+                    }
+                    rule.categories.push_back(*number);
+                }
+            } else {
+                const auto number = categoryOf(node, why);
+                if (!number) {
+                    return fail(node, name, why);
+                }
+                rule.categories.push_back(*number);
+            }
+            rule.matchesCategory = true;
+            continue;
+        }
+        std::size_t field = 0;
+        while (field < ruleFieldCount && fieldKeys[field] != name) {
+            ++field;
+        }
+        if (field == ruleFieldCount) {
+            return fail(node, name,
+                        "not a key of a rule (they are project, app, title, doc, url, exe_path, "
+                        "category, ignore_case)");
+        }
+        const auto* text = node.as_string();
+        if (text == nullptr) {
+            return fail(node, name, "is a pattern, a string, not " + std::string(typeName(node)));
+        }
+        text::CompiledPattern compiled = text::compilePattern(text->get(), {ignoreCase});
+        if (!compiled.pattern) {
+            return fail(node, name, compiled.error);
+        }
+        rule.patterns[field] = std::move(compiled.pattern);
+        sources[field] = text::PatternSource{text->get(), {ignoreCase}};
+    }
+    if (!haveProject) {
+        problem.message = "names no project (project = \"Work/Client A\")";
+        return problem;
+    }
+    return std::nullopt;
+}
+
+// The rule a line of the file lies in, for a syntax error: the [[rule]] headers before it.
+std::size_t ruleAtLine(std::string_view text, int line) {
+    std::size_t rules = 0;
+    int at = 1;
+    std::size_t from = 0;
+    while (at <= line && from <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', from), text.size());
+        std::string_view content = text.substr(from, end - from);
+        while (!content.empty() && (content.front() == ' ' || content.front() == '\t')) {
+            content.remove_prefix(1);
+        }
+        std::string compact;
+        for (const char c : content) {
+            if (c != ' ' && c != '\t') {
+                compact += c;
+            }
+        }
+        if (compact.rfind("[[rule]]", 0) == 0) {
+            ++rules;
+        }
+        from = end + 1;
+        ++at;
+    }
+    return rules;
+}
+
+} // namespace
+
+std::string_view ruleFieldKey(RuleField field) {
+    return fieldKeys[static_cast<std::size_t>(field)];
+}
+
+std::string_view ruleFieldText(const logformat::LogEvent& event, RuleField field) {
+    switch (field) {
+    case RuleField::app:
+        return event.app;
+    case RuleField::title:
+        return event.title;
+    case RuleField::doc:
+        return event.doc;
+    case RuleField::url:
+        return event.url;
+    case RuleField::exePath:
+        return event.exePath;
+    }
+    return {};
+}
+
+RulesRead parseRules(std::string_view tomlText, std::string_view name) {
+    RulesRead result;
+    toml::table document;
+    try {
+        document = toml::parse(tomlText, name);
+    } catch (const toml::parse_error& error) {
+        Problem problem;
+        problem.line = static_cast<int>(error.source().begin.line);
+        problem.rule = ruleAtLine(tomlText, problem.line);
+        problem.message = std::string(error.description());
+        result.error = describe(name, problem);
+        return result;
+    }
+    RuleSet rules;
+    std::array<std::vector<text::PatternSource>, ruleFieldCount> sources;
+    for (const auto& [key, node] : document) {
+        if (key.str() != "rule") {
+            result.error = describe(name, {lineOf(node), 0, std::string(key.str()),
+                                           "not a part of a rules file, which holds [[rule]] "
+                                           "tables"});
+            return result;
+        }
+        const auto* list = node.as_array();
+        if (list == nullptr || !list->is_array_of_tables()) {
+            result.error =
+                describe(name, {lineOf(node), 0, "rule", "rules are tables, each headed [[rule]]"});
+            return result;
+        }
+        for (const toml::node& element : *list) {
+            Rule rule;
+            std::array<std::optional<text::PatternSource>, ruleFieldCount> ruleSources;
+            const std::size_t index = rules.rules.size() + 1;
+            if (auto problem = readRule(*element.as_table(), index, rule, ruleSources)) {
+                result.error = describe(name, *problem);
+                return result;
+            }
+            rule.line = lineOf(element);
+            for (std::size_t f = 0; f < ruleFieldCount; ++f) {
+                if (ruleSources[f]) {
+                    sources[f].push_back(std::move(*ruleSources[f]));
+                    rules.setRules[f].push_back(static_cast<std::uint32_t>(index - 1));
+                    rules.textFields |= fieldBits[f];
+                }
+            }
+            rules.usesCategory = rules.usesCategory || rule.matchesCategory;
+            rules.rules.push_back(std::move(rule));
+        }
+    }
+    for (std::size_t f = 0; f < ruleFieldCount; ++f) {
+        text::CompiledPatternSet set = text::compilePatternSet(sources[f]);
+        if (!set.set) {
+            const std::size_t rule = rules.setRules[f][set.failed];
+            result.error = describe(
+                name, {rules.rules[rule].line, rule + 1, std::string(fieldKeys[f]), set.error});
+            return result;
+        }
+        rules.sets[f] = std::move(*set.set);
+    }
+    result.rules = std::move(rules);
+    return result;
+}
+
+RulesRead readRulesFile(const std::filesystem::path& file, bool required) {
+    RulesRead result;
+    const std::string name = text::utf8FromPath(file);
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        if (required) {
+            result.error = name + ": no such rules file";
+        } else {
+            result.rules = RuleSet{};
+        }
+        return result;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (status.type() == std::filesystem::file_type::directory || !in) {
+        result.error = name + ": can't be read";
+        return result;
+    }
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        result.error = name + ": can't be read";
+        return result;
+    }
+    return parseRules(text, name);
+}
+
+namespace {
+
+bool categoryMatches(const Rule& rule, std::int64_t category) {
+    if (!rule.matchesCategory) {
+        return true;
+    }
+    for (const std::int64_t wanted : rule.categories) {
+        if (wanted == category) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+std::size_t firstMatch(const RuleSet& rules, const logformat::LogEvent& event) {
+    const std::size_t count = rules.rules.size();
+    // Every rule naming a field fails unless the field's set found its pattern.
+    std::vector<std::uint8_t> failed(count, 0);
+    std::vector<int> matched;
+    for (std::size_t f = 0; f < ruleFieldCount; ++f) {
+        const std::vector<std::uint32_t>& members = rules.setRules[f];
+        if (members.empty()) {
+            continue;
+        }
+        text::matchingPatterns(rules.sets[f], ruleFieldText(event, static_cast<RuleField>(f)),
+                               matched);
+        std::size_t next = 0;
+        for (std::size_t m = 0; m < members.size(); ++m) {
+            if (next < matched.size() && static_cast<std::size_t>(matched[next]) == m) {
+                ++next;
+                continue;
+            }
+            failed[members[m]] = 1;
+        }
+    }
+    for (std::size_t r = 0; r < count; ++r) {
+        if (failed[r] == 0 && categoryMatches(rules.rules[r], event.category)) {
+            return r;
+        }
+    }
+    return count;
+}
+
+std::size_t firstMatchOneByOne(const RuleSet& rules, const logformat::LogEvent& event) {
+    for (std::size_t r = 0; r < rules.rules.size(); ++r) {
+        const Rule& rule = rules.rules[r];
+        bool matches = categoryMatches(rule, event.category);
+        for (std::size_t f = 0; matches && f < ruleFieldCount; ++f) {
+            matches = !rule.patterns[f] ||
+                      text::matchesAnywhere(*rule.patterns[f],
+                                            ruleFieldText(event, static_cast<RuleField>(f)));
+        }
+        if (matches) {
+            return r;
+        }
+    }
+    return rules.rules.size();
+}
+
+} // namespace report
