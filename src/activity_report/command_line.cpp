@@ -123,6 +123,8 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
                  "Read every day from the log, not from the day summaries kept beside it");
     app.add_option("--html", html, "Also write a page with each day's timeline and totals to FILE")
         ->type_name("FILE");
+    app.footer("Label time after the fact (a meeting away from the desk): activity-report tag "
+               "--help.");
     dayOption->excludes(fromOption)->excludes(toOption)->excludes(weekOption);
     weekOption->excludes(fromOption)->excludes(toOption);
     fromOption->needs(toOption);

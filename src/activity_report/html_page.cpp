@@ -1,5 +1,6 @@
 #include "activity_report/html_page.h"
 
+#include "activity_report/attribution.h"
 #include "activity_report/categories.h"
 
 #include <algorithm>
@@ -208,7 +209,8 @@ std::string coverageHtml(const Coverage& c) {
            formatClock(c.awayMs) + ", no window " + formatClock(c.noWindowMs) + ", unavailable " +
            formatClock(c.unavailableMs) + ", not recorded " + formatClock(c.notRecordedMs) +
            " of " + formatClock(c.spanMs) + ", " + std::to_string(c.gapsOverAMinute) +
-           (c.gapsOverAMinute == 1 ? " gap" : " gaps") + " over a minute.</p>\n";
+           (c.gapsOverAMinute == 1 ? " gap" : " gaps") + " over a minute" +
+           (c.taggedMs > 0 ? "; tags over " + formatClock(c.taggedMs) : std::string()) + ".</p>\n";
 }
 
 std::string tooltip(const Piece& piece) {
@@ -262,6 +264,14 @@ std::string HtmlPage::colourOf(const std::string& lane, std::int64_t category) {
     return colours_.emplace(lane, colour).first->second;
 }
 
+HtmlPage::~HtmlPage() {
+    if (days_.is_open()) {
+        days_.close();
+        std::error_code error;
+        std::filesystem::remove(daysFile_, error);
+    }
+}
+
 bool HtmlPage::open(const std::filesystem::path& file, const ReportOptions& options,
                     const Grouper& grouper) {
     out_.open(file, std::ios::binary | std::ios::trunc);
@@ -291,7 +301,7 @@ bool HtmlPage::open(const std::filesystem::path& file, const ReportOptions& opti
     return true;
 }
 
-void HtmlPage::addDay(const Day& day, const Totals& dayTotals, const std::vector<TagBand>& tags) {
+void HtmlPage::addDay(const Day& day, const Totals& dayTotals) {
     ++dayCount_;
     const std::string date = logformat::formatDate(day.date);
     std::string s = "<section class=\"day\" id=\"day-" + date + "\">\n<h2>" + weekdayOf(day.date) +
@@ -313,7 +323,11 @@ void HtmlPage::addDay(const Day& day, const Totals& dayTotals, const std::vector
             }
         }
     }
-    if (overview_) {
+    if (overview_ && projectLanes) {
+        // As the table counts them: tagged time under its tag.
+        bars_.push_back(
+            {day.date, {dayTotals.activeByGroup.begin(), dayTotals.activeByGroup.end()}});
+    } else if (overview_) {
         bars_.push_back({day.date, {laneTimes.begin(), laneTimes.end()}});
     }
     // Categories in the table's order of numbers, projects by name.
@@ -324,18 +338,13 @@ void HtmlPage::addDay(const Day& day, const Totals& dayTotals, const std::vector
                                         : a.name < b.name;
     });
 
-    // The tags that fall on the day, within it.
-    std::vector<TagBand> bands;
-    for (const TagBand& tag : tags) {
-        const std::int64_t from = std::max(tag.fromMs, day.spanStartMs);
-        const std::int64_t to = std::min(tag.toMs, day.midnightAfterMs);
-        if (from < to) {
-            bands.push_back({from, to, tag.label});
-        }
-    }
+    // The tags on the day, the one made last holding where they overlap.
+    const std::vector<TagSpan> bands = tags_.empty()
+                                           ? std::vector<TagSpan>{}
+                                           : tagSpans(tags_, day.spanStartMs, day.midnightAfterMs);
 
     std::optional<AxisRange> recorded = recordedPart(day);
-    for (const TagBand& band : bands) {
+    for (const TagSpan& band : bands) {
         recorded = AxisRange{recorded ? std::min(recorded->fromMs, band.fromMs) : band.fromMs,
                              recorded ? std::max(recorded->toMs, band.toMs) : band.toMs};
     }
@@ -423,17 +432,17 @@ void HtmlPage::addDay(const Day& day, const Totals& dayTotals, const std::vector
         s += "<g class=\"lane\" data-lane=\"" + escapeHtml(lanes[lane].name) + "\">\n" +
              laneRects[lane] + "</g>\n";
     }
-    for (const TagBand& band : bands) {
+    for (const TagSpan& band : bands) {
+        const std::string& label = band.tag->label;
         const double bx = x(band.fromMs);
         const double bw = std::max(x(band.toMs) - bx, 0.5);
-        const std::string title = band.label + "\n" + clockOn(day, band.fromMs) + " \xE2\x80\x93 " +
-                                  clockOn(day, band.toMs);
-        s += "<g class=\"tag\" data-tag=\"" + escapeHtml(band.label) +
-             "\"><rect class=\"tag\" x=\"" + number(bx) + "\" y=\"4\" width=\"" + number(bw) +
-             "\" height=\"" + number(lanesBottom - 4) + "\"><title>" + escapeHtml(title) +
-             "</title></rect>" +
-             clippedText(bx + 3, 4, bw - 4, tagRowHeight - 2, "tag-label", band.label, title) +
-             "</g>\n";
+        const std::string title =
+            label + "\n" + clockOn(day, band.fromMs) + " \xE2\x80\x93 " +
+            (band.toMs == day.midnightAfterMs ? std::string("24:00") : clockOn(day, band.toMs));
+        s += "<g class=\"tagged\" data-tag=\"" + escapeHtml(label) + "\"><rect class=\"tag\" x=\"" +
+             number(bx) + "\" y=\"4\" width=\"" + number(bw) + "\" height=\"" +
+             number(lanesBottom - 4) + "\"><title>" + escapeHtml(title) + "</title></rect>" +
+             clippedText(bx + 3, 4, bw - 4, tagRowHeight - 2, "tag-label", label, title) + "</g>\n";
     }
     s += "</svg>\n<p class=\"legend\">Shaded:<span class=\"swatch\" style=\"background: "
          "#8c8c9947\"></span>away (idle, locked)<span class=\"swatch\" style=\"background: "

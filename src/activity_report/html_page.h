@@ -6,6 +6,7 @@
 #include "activity_report/day_axis.h"
 #include "activity_report/day_log.h"
 #include "activity_report/render.h"
+#include "activity_report/tags.h"
 #include "activity_report/totals.h"
 
 #include <fstream>
@@ -25,13 +26,6 @@ std::string escapeHtml(std::string_view text);
 std::string_view laneOf(const Grouper& grouper, const logformat::LogEvent& event,
                         std::string& scratch);
 
-// A tagged stretch of a day, drawn across the lanes.
-struct TagBand {
-    std::int64_t fromMs = 0;
-    std::int64_t toMs = 0;
-    std::string label;
-};
-
 // A day's time per lane, for the overview.
 struct DayBar {
     logformat::CivilDate date;
@@ -43,10 +37,17 @@ struct DayBar {
 // is known only at the end, the days wait in a file beside the page.
 class HtmlPage {
   public:
+    HtmlPage() = default;
+    HtmlPage(const HtmlPage&) = delete;
+    HtmlPage& operator=(const HtmlPage&) = delete;
+    // A page left unfinished takes the file beside it away.
+    ~HtmlPage();
     // False when FILE (or the file beside it) can't be created.
     bool open(const std::filesystem::path& file, const ReportOptions& options,
               const Grouper& grouper);
-    void addDay(const Day& day, const Totals& dayTotals, const std::vector<TagBand>& tags = {});
+    // The tags in effect, drawn as bands across the lanes of the days they lie on.
+    void useTags(std::vector<Tag> tags) { tags_ = std::move(tags); }
+    void addDay(const Day& day, const Totals& dayTotals);
     // The overview, the days, the totals of all days (when there are several), and
     // the end. False when the file couldn't be written whole.
     bool finish(const Summary& overall);
@@ -60,6 +61,7 @@ class HtmlPage {
     bool overview_ = false;
     ReportOptions options_;
     Grouper grouper_;
+    std::vector<Tag> tags_;
     std::size_t dayCount_ = 0;
     std::vector<DayBar> bars_;
     std::map<std::string, std::string> colours_; // a lane's colour, the same on every day

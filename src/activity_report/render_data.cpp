@@ -66,7 +66,8 @@ std::string renderJson(const Summary& summary, std::uint64_t skippedLines) {
            ", \"no_window_seconds\": " + formatSeconds(c.noWindowMs) +
            ", \"unavailable_seconds\": " + formatSeconds(c.unavailableMs) +
            ", \"not_recorded_seconds\": " + formatSeconds(c.notRecordedMs) +
-           ", \"gaps_over_a_minute\": " + std::to_string(c.gapsOverAMinute) + "},\n";
+           ", \"gaps_over_a_minute\": " + std::to_string(c.gapsOverAMinute) +
+           ", \"tagged_seconds\": " + formatSeconds(c.taggedMs) + "},\n";
     out += " \"skipped_lines\": " + std::to_string(skippedLines) + "}\n";
     return out;
 }

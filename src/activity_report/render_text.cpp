@@ -111,13 +111,18 @@ std::string renderText(const Summary& summary) {
         out += wrapped("Not in the table:", states);
     }
     const Coverage& c = summary.coverage;
-    out += wrapped("Coverage:",
-                   {"active " + formatClock(c.activeMs), "away " + formatClock(c.awayMs),
-                    "no window " + formatClock(c.noWindowMs),
-                    "unavailable " + formatClock(c.unavailableMs),
-                    "not recorded " + formatClock(c.notRecordedMs) + " of " + formatClock(c.spanMs),
-                    std::to_string(c.gapsOverAMinute) +
-                        (c.gapsOverAMinute == 1 ? " gap" : " gaps") + " over a minute"});
+    std::vector<std::string> coverage = {
+        "active " + formatClock(c.activeMs),
+        "away " + formatClock(c.awayMs),
+        "no window " + formatClock(c.noWindowMs),
+        "unavailable " + formatClock(c.unavailableMs),
+        "not recorded " + formatClock(c.notRecordedMs) + " of " + formatClock(c.spanMs),
+        std::to_string(c.gapsOverAMinute) + (c.gapsOverAMinute == 1 ? " gap" : " gaps") +
+            " over a minute"};
+    if (c.taggedMs > 0) {
+        coverage.push_back("tags over " + formatClock(c.taggedMs));
+    }
+    out += wrapped("Coverage:", coverage);
     return out;
 }
 

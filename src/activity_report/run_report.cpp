@@ -4,12 +4,15 @@
 #include "activity_report/command_line.h"
 #include "activity_report/html_page.h"
 #include "activity_report/render.h"
+#include "activity_report/tag_command.h"
+#include "activity_report/tags.h"
 #include "activity_report/timesheet.h"
 #include "activity_report/totals.h"
 #include "platform/system.h"
 #include "text/utf8_path.h"
 
 #include <algorithm>
+#include <iterator>
 #include <system_error>
 
 namespace report {
@@ -17,6 +20,11 @@ namespace report {
 int runReport(const std::vector<std::string>& arguments, const Clock& clock,
               const std::filesystem::path& defaultDirectory, RunOutput& output,
               const std::filesystem::path& defaultRules) {
+    if (arguments.size() > 1 && arguments[1] == "tag") {
+        std::vector<std::string> rest = arguments;
+        rest.erase(rest.begin() + 1);
+        return runTagCommand(rest, clock, defaultDirectory, output);
+    }
     const logformat::Timestamp now{clock.nowMs, clock.offsetAt(clock.nowMs)};
     CommandLine commandLine =
         readCommandLine(arguments, logformat::localDate(now), defaultDirectory);
@@ -93,6 +101,21 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         return 1;
     }
     TotalsBuilder builder(grouper);
+    std::vector<Tag> tags;
+    std::uint64_t skippedTagLines = 0;
+    for (const auto& directory : options.directories) {
+        auto file = readTagFile(directory);
+        if (!file) {
+            output.err =
+                "activity-report: can't read " + text::utf8FromPath(directory / tagFileName) + "\n";
+            return 1;
+        }
+        skippedTagLines += file->skippedLines;
+        std::move(file->tags.begin(), file->tags.end(), std::back_inserter(tags));
+    }
+    tags = tagsByMadeTime(std::move(tags));
+    page.useTags(tags);
+    builder.useTags(std::move(tags));
     ReadCounts counts;
     std::string scratch;
     forEachDay(options, clock, counts, [&](const Day& day) {
@@ -135,6 +158,11 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         output.err += "activity-report: skipped " + std::to_string(counts.skippedLines) +
                       (counts.skippedLines == 1 ? " line" : " lines") +
                       " that held no event (unreadable, or cut short while being written)\n";
+    }
+    if (skippedTagLines > 0) {
+        output.err += "activity-report: skipped " + std::to_string(skippedTagLines) +
+                      (skippedTagLines == 1 ? " line" : " lines") + " of " + tagFileName +
+                      " that held no tag (damaged, or cut short)\n";
     }
     if (counts.summariesUnwritable) {
         output.err += "activity-report: can't keep day summaries in the log folder or the "

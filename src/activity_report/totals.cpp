@@ -1,6 +1,8 @@
 #include "activity_report/totals.h"
 
+#include "activity_report/attribution.h"
 #include "activity_report/categories.h"
+#include "activity_report/presence.h"
 
 #include <algorithm>
 
@@ -67,16 +69,6 @@ std::string_view Grouper::nameOf(const logformat::LogEvent& event, std::string& 
     return projectAtDepth(project, depth);
 }
 
-namespace {
-
-struct Edge {
-    std::int64_t atMs;
-    int presence;
-    int delta;
-};
-
-} // namespace
-
 void TotalsBuilder::gap(std::int64_t fromMs, std::int64_t toMs) {
     if (gapFrom_ && gapTo_ == fromMs) {
         gapTo_ = toMs;
@@ -92,23 +84,12 @@ void TotalsBuilder::gap(std::int64_t fromMs, std::int64_t toMs) {
 Totals TotalsBuilder::addDay(const Day& day) {
     Totals own;
     std::string scratch;
-    std::vector<Edge> edges;
-    edges.reserve(day.pieces.size() * 2 + (day.summaries.empty() ? 0 : 64));
-    const auto addEdges = [&](std::int64_t fromMs, std::int64_t toMs, int presence) {
-        const std::int64_t from = std::max(fromMs, day.spanStartMs);
-        const std::int64_t to = std::min(toMs, day.spanEndMs);
-        if (from < to) {
-            edges.push_back({from, presence, 1});
-            edges.push_back({to, presence, -1});
-        }
-    };
     for (const Piece& piece : day.pieces) {
         const std::int64_t ms = piece.toMs - piece.fromMs;
         own.byState[static_cast<std::size_t>(piece.event.state)] += ms;
         if (piece.event.state == ActivityState::active) {
             addTime(own.activeByGroup, grouper_.nameOf(piece.event, scratch), ms);
         }
-        addEdges(piece.fromMs, piece.toMs, presenceOf(piece.event.state));
     }
     // Days taken from their summaries: the same sums, made when the day was read.
     for (const DaySummary& summary : day.summaries) {
@@ -121,60 +102,41 @@ Totals TotalsBuilder::addDay(const Day& day) {
                 addTime(own.activeByGroup, name, ms);
             }
         }
-        for (const PresenceSpan& span : summary.presence) {
-            addEdges(span.fromMs, span.toMs, span.presence);
-        }
-    }
-    // One folder's pieces follow each other: their edges come in order already.
-    const auto byMoment = [](const Edge& a, const Edge& b) { return a.atMs < b.atMs; };
-    if (!std::is_sorted(edges.begin(), edges.end(), byMoment)) {
-        std::sort(edges.begin(), edges.end(), byMoment);
     }
 
     Coverage& coverage = own.coverage;
     coverage.spanMs = day.spanEndMs - day.spanStartMs;
-    std::array<int, 5> open{};
-    std::int64_t at = day.spanStartMs;
-    const auto account = [&](std::int64_t until) {
-        if (until <= at) {
-            return;
+    presenceEdges(day, edges_);
+    sweepPresence(day, edges_,
+                  [&](std::int64_t from, std::int64_t until, int presence, std::int32_t) {
+                      const std::int64_t ms = until - from;
+                      switch (presence) {
+                      case 4:
+                          coverage.activeMs += ms;
+                          break;
+                      case 3:
+                          coverage.awayMs += ms;
+                          break;
+                      case 2:
+                          coverage.noWindowMs += ms;
+                          break;
+                      case 1:
+                          coverage.unavailableMs += ms;
+                          break;
+                      default: {
+                          coverage.notRecordedMs += ms;
+                          if (ms > 60'000) {
+                              ++coverage.gapsOverAMinute;
+                          }
+                          gap(from, until);
+                      }
+                      }
+                  });
+    if (!tags_.empty()) {
+        for (const TagSpan& span : tagSpans(tags_, day.spanStartMs, day.spanEndMs)) {
+            coverage.taggedMs += span.toMs - span.fromMs;
         }
-        int best = 0;
-        for (int p = 4; p > 0; --p) {
-            if (open[static_cast<std::size_t>(p)] > 0) {
-                best = p;
-                break;
-            }
-        }
-        const std::int64_t ms = until - at;
-        switch (best) {
-        case 4:
-            coverage.activeMs += ms;
-            break;
-        case 3:
-            coverage.awayMs += ms;
-            break;
-        case 2:
-            coverage.noWindowMs += ms;
-            break;
-        case 1:
-            coverage.unavailableMs += ms;
-            break;
-        default: {
-            coverage.notRecordedMs += ms;
-            if (ms > 60'000) {
-                ++coverage.gapsOverAMinute;
-            }
-            gap(at, until);
-        }
-        }
-        at = until;
-    };
-    for (const Edge& edge : edges) {
-        account(edge.atMs);
-        open[static_cast<std::size_t>(edge.presence)] += edge.delta;
     }
-    account(day.spanEndMs);
 
     for (const auto& [name, ms] : own.activeByGroup) {
         totals_.activeByGroup[name] += ms;
@@ -189,6 +151,7 @@ Totals TotalsBuilder::addDay(const Day& day) {
     all.noWindowMs += coverage.noWindowMs;
     all.unavailableMs += coverage.unavailableMs;
     all.notRecordedMs += coverage.notRecordedMs;
+    all.taggedMs += coverage.taggedMs;
     return own;
 }
 

@@ -3,7 +3,9 @@
 
 #include "activity_report/classifier.h"
 #include "activity_report/day_log.h"
+#include "activity_report/presence.h"
 #include "activity_report/report_options.h"
+#include "activity_report/tags.h"
 
 #include <array>
 #include <cstdint>
@@ -27,6 +29,8 @@ struct Coverage {
     std::int64_t unavailableMs = 0;
     std::int64_t notRecordedMs = 0;
     std::int64_t gapsOverAMinute = 0;
+    // Of the span, the time tags lie over, whatever was recorded there (each moment once).
+    std::int64_t taggedMs = 0;
 };
 
 struct Totals {
@@ -61,6 +65,8 @@ struct Grouper {
 class TotalsBuilder {
   public:
     explicit TotalsBuilder(Grouper grouper) : grouper_(grouper) {}
+    // The tags in effect, from every folder.
+    void useTags(std::vector<Tag> tags) { tags_ = std::move(tags); }
     // The day's own totals, also added to the running ones.
     Totals addDay(const Day& day);
     // The running totals, once every day is added.
@@ -70,6 +76,8 @@ class TotalsBuilder {
     void gap(std::int64_t fromMs, std::int64_t toMs);
 
     Grouper grouper_;
+    std::vector<Tag> tags_;
+    std::vector<PresenceEdge> edges_; // the day's, kept from day to day
     Totals totals_;
     std::optional<std::int64_t> gapFrom_;
     std::int64_t gapTo_ = 0;

@@ -1,0 +1,316 @@
+// Tags as a user makes them: activity-report tag, its file, and the times it reads.
+#include "activity_report/attribution.h"
+#include "activity_report/run_report.h"
+#include "activity_report/tags.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+using namespace report;
+
+namespace {
+
+// 2026-03-10T10:00+01:00, in a zone that is always +01:00.
+const Clock tenOClock{1'773'133'200'000, [](std::int64_t) { return std::int32_t{60}; }};
+
+// New York in 2026: -04:00 from 03-08 07:00Z to 11-01 06:00Z, else -05:00.
+std::int32_t newYork(std::int64_t unixMs) {
+    return unixMs >= 1'772'953'200'000 && unixMs < 1'793'512'800'000 ? -240 : -300;
+}
+
+std::string bytesOf(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+class TagCommandTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder = std::filesystem::temp_directory_path() /
+                 ("activity-report-tags-" +
+                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    int tag(std::vector<std::string> arguments, const Clock& at = tenOClock) {
+        arguments.insert(arguments.begin(), {"activity-report", "tag"});
+        output = {};
+        return runReport(arguments, at, folder, output);
+    }
+    std::string file() const { return bytesOf(folder / tagFileName); }
+
+    std::filesystem::path folder;
+    RunOutput output;
+};
+
+} // namespace
+
+TEST_F(TagCommandTest, TagsAreAddedListedAndRemovedByAppendingLines) {
+    ASSERT_EQ(tag({"--from", "2026-03-09 10:05", "--to", "2026-03-09 10:50", "meeting/standup"}), 0)
+        << output.err;
+    EXPECT_EQ(output.out, "Tagged 2026-03-09 10:05 to 10:50 as meeting/standup (id tboec0)\n");
+    const std::string first = file();
+    EXPECT_EQ(first, "{\"id\": \"tboec0\", \"start\": \"2026-03-09T10:05:00.000+01:00\", "
+                     "\"end\": \"2026-03-09T10:50:00.000+01:00\", \"label\": "
+                     "\"meeting/standup\", \"made\": \"2026-03-10T10:00:00.000+01:00\"}\n");
+
+    // A second tag in the same second gets an id of its own.
+    ASSERT_EQ(tag({"--dir", folder.string(), "--from", "2026-03-09 10:40:30.5", "--to",
+                   "2026-03-09T11:30", "call \"Ann\""}),
+              0)
+        << output.err;
+    const std::string second = file();
+    EXPECT_EQ(second.substr(0, first.size()), first);
+    ASSERT_EQ(tag({"--list"}), 0);
+    EXPECT_EQ(output.out,
+              "Id        From                     To                       Label\n"
+              "tboec0    2026-03-09 10:05         2026-03-09 10:50         meeting/standup\n"
+              "tboec0-2  2026-03-09 10:40:30.500  2026-03-09 11:30         call \"Ann\"\n");
+
+    ASSERT_EQ(tag({"--remove", "tboec0"}), 0) << output.err;
+    EXPECT_EQ(output.out, "Removed tag tboec0: 2026-03-09 10:05 to 10:50 as meeting/standup\n");
+    EXPECT_EQ(file(), second + "{\"remove\": \"tboec0\", \"made\": "
+                               "\"2026-03-10T10:00:00.000+01:00\"}\n");
+    ASSERT_EQ(tag({"--list"}), 0);
+    EXPECT_EQ(output.out.find("meeting"), std::string::npos) << output.out;
+    EXPECT_NE(output.out.find("tboec0-2"), std::string::npos) << output.out;
+
+    // An id stays taken once its tag is gone: a stale --remove can't hit a new tag.
+    ASSERT_EQ(tag({"--remove", "tboec0"}), 2);
+    EXPECT_NE(output.err.find("removed already"), std::string::npos) << output.err;
+    ASSERT_EQ(tag({"--from", "2026-03-09 12:00", "--to", "2026-03-09 13:00", "lunch"}), 0);
+    EXPECT_NE(output.out.find("(id tboec0-3)"), std::string::npos) << output.out;
+}
+
+TEST_F(TagCommandTest, DamagedLinesAreSkippedAndCountedNeverRewritten) {
+    const std::string good = formatTagLine("a1", {1'773'046'800'000, 60}, {1'773'050'400'000, 60},
+                                           "Work/Client A", {1'773'050'400'000, 60});
+    const std::string damaged = "{\"id\": \"a2\", \"start\": \"2026-03-09T10:00:00.000+01:00\"\n"
+                                "not json at all\n"
+                                "{\"remove\": \"a1\"}\n"; // a removal needs its time
+    const std::string cut = "{\"id\": \"a3\", \"start\": \"2026-03-09T1";
+    std::ofstream(folder / tagFileName, std::ios::binary) << good << damaged << cut;
+
+    ASSERT_EQ(tag({"--list"}), 0);
+    EXPECT_NE(output.out.find("Work/Client A"), std::string::npos) << output.out;
+    EXPECT_NE(output.err.find("skipped 4 lines of"), std::string::npos) << output.err;
+
+    // The new line starts on a line of its own after the one cut short.
+    ASSERT_EQ(tag({"--from", "2026-03-09 12:00", "--to", "2026-03-09 13:00", "lunch"}), 0);
+    const std::string after = file();
+    ASSERT_EQ(after.substr(0, good.size() + damaged.size() + cut.size() + 1),
+              good + damaged + cut + "\n");
+    ASSERT_EQ(tag({"--list"}), 0);
+    EXPECT_NE(output.out.find("lunch"), std::string::npos) << output.out;
+    EXPECT_NE(output.out.find("Work/Client A"), std::string::npos) << output.out;
+}
+
+TEST_F(TagCommandTest, BadTagsAreRefusedAndLeaveNoLine) {
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string message;
+    };
+    const std::string from = "2026-03-09 10:00", to = "2026-03-09 11:00";
+    const Case cases[] = {
+        {{"--from", to, "--to", from, "x"}, 2, "is not after --from"},
+        {{"--from", from, "--to", from, "x"}, 2, "is not after --from"},
+        {{"--from", from, "--to", to, ""}, 2, "needs a label"},
+        {{"--from", from, "--to", to, "  "}, 2, "needs a label"},
+        {{"--from", from, "--to", to, "Work//A"}, 2, "can't be empty"},
+        {{"--from", from, "--to", to, "/Work"}, 2, "can't be empty"},
+        {{"--from", from, "--to", to, "a\x1b[31mb"}, 2, "control characters"},
+        {{"--from", from, "--to", to, "caf\xE9"}, 2, "isn't UTF-8"},
+        {{"--from", from, "--to", to}, 2, "needs --from, --to and a label"},
+        {{"--from", from, "x"}, 2, "needs --from, --to and a label"},
+        {{"--from", "10:00", "--to", to, "x"}, 2, "--from: not a time of the form"},
+        {{"--from", from, "--to", "2026-03-09 25:00", "x"}, 2, "--to: not a time"},
+        {{"--remove", "nope"}, 2, "no tag has the id nope"},
+        {{"--list", "--remove", "x"}, 2, "--remove"},
+        {{"--from", from, "--to", to, "x", "--frobnicate"}, 2, "--frobnicate"},
+        {{"--dir", "/no/such/folder", "--list"}, 1, "no log folder at /no/such/folder"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(tag(c.arguments), c.status) << c.arguments[0] << " " << c.arguments.back();
+        EXPECT_NE(output.err.find(c.message), std::string::npos) << output.err;
+        EXPECT_TRUE(output.out.empty()) << output.out;
+        EXPECT_FALSE(std::filesystem::exists(folder / tagFileName));
+    }
+    std::filesystem::create_directories(folder / "second");
+    EXPECT_EQ(tag({"--dir", folder.string(), "--dir", (folder / "second").string(), "--from", from,
+                   "--to", to, "x"}),
+              2);
+    EXPECT_NE(output.err.find("give one --dir"), std::string::npos) << output.err;
+}
+
+TEST(TagTimes, LocalTimesReadAsTheMachinesClockDid) {
+    struct Case {
+        std::string text;
+        std::int64_t unixMs; // 0: refused
+        std::string problem;
+    };
+    const Case cases[] = {
+        {"2026-03-08 01:30", 1'772'951'400'000, ""},
+        {"2026-03-08T03:30", 1'772'955'000'000, ""},
+        {"2026-03-08 03:30:05.25", 1'772'955'005'250, ""},
+        {"2026-03-08 02:30", 0, "the clocks skipped it"},
+        // The hour the clocks repeat: the first time through, unless an offset says.
+        {"2026-11-01 01:30", 1'793'511'000'000, ""},
+        {"2026-11-01 01:30-05:00", 1'793'514'600'000, ""},
+        {"2026-11-01 06:30Z", 1'793'514'600'000, ""},
+        {"2026-11-01", 0, "not a time"},
+        {"2026-11-01 1:30", 0, "not a time"},
+        {"2026-11-01 24:00", 0, "not a time"},
+        {"2026-02-30 10:00", 0, "not a time"},
+        {"2026-11-01 10:00:60", 0, "not a time"},
+        {"2026-11-01 10:00:00.1234", 0, "not a time"},
+        {"2026-11-01 10:00+5", 0, "not a time"},
+        {"2026-11-01 10:00 ", 0, "not a time"},
+    };
+    for (const Case& c : cases) {
+        const LocalTimeParse parsed = parseLocalTime(c.text, newYork);
+        if (c.unixMs == 0) {
+            EXPECT_FALSE(parsed.moment) << c.text;
+            EXPECT_NE(parsed.problem.find(c.problem), std::string::npos) << parsed.problem;
+            continue;
+        }
+        ASSERT_TRUE(parsed.moment) << c.text << ": " << parsed.problem;
+        EXPECT_EQ(parsed.moment->unixMs, c.unixMs) << c.text;
+        EXPECT_EQ(parsed.moment->offsetMinutes, newYork(c.unixMs)) << c.text;
+        // Written back, it reads as the same moment.
+        const std::string written = formatLocalTime(c.unixMs, newYork);
+        EXPECT_EQ(parseLocalTime(written, newYork).moment->unixMs, c.unixMs) << written;
+    }
+    EXPECT_EQ(formatLocalTime(1'793'511'000'000, newYork), "2026-11-01 01:30");
+    EXPECT_EQ(formatLocalTime(1'793'514'600'000, newYork), "2026-11-01 01:30-05:00");
+    EXPECT_EQ(formatLocalTime(1'772'955'005'250, newYork), "2026-03-08 03:30:05.250");
+}
+
+namespace {
+
+const std::filesystem::path logs = REPORT_TEST_LOGS;
+
+std::string clockText(std::int64_t unixMs) {
+    // The committed day is at +01:00.
+    const std::int64_t inDay = (unixMs + 3'600'000) % 86'400'000;
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>(inDay / 3'600'000),
+                  static_cast<int>(inDay / 60'000 % 60), static_cast<int>(inDay / 1000 % 60));
+    return text;
+}
+
+std::vector<std::string> stretchesOf(const std::vector<std::string>& folders) {
+    ReportOptions options;
+    std::vector<Tag> tags;
+    for (const std::string& folder : folders) {
+        options.directories.push_back(logs / folder);
+        const auto file = readTagFile(logs / folder);
+        tags.insert(tags.end(), file->tags.begin(), file->tags.end());
+    }
+    options.first = options.last = logformat::CivilDate{2026, 3, 9};
+    ReadCounts counts;
+    std::vector<std::string> lines;
+    const char* const presences[] = {"unrecorded", "unavailable", "no window", "away", "active"};
+    forEachDay(options, Clock{1'800'000'000'000, [](std::int64_t) { return 60; }}, counts,
+               [&](const Day& day) {
+                   const auto stretches = attributeDay(
+                       day, tags, [](const logformat::LogEvent& event) -> std::string_view {
+                           return event.app;
+                       });
+                   for (const Stretch& s : stretches) {
+                       lines.push_back(clockText(s.fromMs) + " " + clockText(s.toMs) + " " +
+                                       presences[static_cast<int>(s.presence)] +
+                                       (s.label.empty() ? "" : " ") + s.label +
+                                       (s.tagged ? " (tag)" : ""));
+                   }
+               });
+    return lines;
+}
+
+} // namespace
+
+// The committed tags: a stand-up over active and idle time, a call over the end of an
+// active spell, locked, no-window, unavailable and unrecorded time and the start of the
+// next, a review made after both over the overlap of the two, a removed tag, a tag
+// ending before it starts, and a line cut short.
+TEST(TagAttribution, TagsHoldTheirTimeWhateverWasRecorded) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> folders;
+        std::vector<std::string> stretches;
+    };
+    const Case cases[] = {
+        {"one machine",
+         {"tagged"},
+         {"00:00:00 09:00:00 unrecorded", "09:00:00 10:00:00 active Microsoft Word",
+          "10:00:00 10:15:00 active Microsoft Edge",
+          "10:15:00 10:30:00 active meeting/standup (tag)",
+          "10:30:00 10:45:00 away meeting/standup (tag)",
+          "10:45:00 10:50:00 active meeting/standup (tag)",
+          "10:50:00 11:15:00 active Work/Client A/review (tag)",
+          "11:15:00 11:20:00 away Work/Client A/review (tag)",
+          "11:20:00 11:21:00 no window call (tag)", "11:21:00 11:21:30 unavailable call (tag)",
+          "11:21:30 12:00:00 unrecorded call (tag)", "12:00:00 12:10:00 active call (tag)",
+          "12:10:00 12:40:00 active Microsoft Word", "12:40:00 23:50:00 unrecorded",
+          "23:50:00 00:00:00 active Visual Studio Code"}},
+        {"two machines: each moment once, the window brought to the front last",
+         {"tagged", "other-machine"},
+         {"00:00:00 09:00:00 unrecorded", "09:00:00 09:30:00 active Microsoft Word",
+          "09:30:00 10:00:00 active Microsoft Teams", "10:00:00 10:15:00 active Microsoft Edge",
+          "10:15:00 10:50:00 active meeting/standup (tag)",
+          "10:50:00 11:15:00 active Work/Client A/review (tag)",
+          "11:15:00 11:20:00 away Work/Client A/review (tag)",
+          "11:20:00 11:21:00 no window call (tag)", "11:21:00 11:21:30 unavailable call (tag)",
+          "11:21:30 11:30:00 unrecorded call (tag)", "11:30:00 11:50:00 active call (tag)",
+          "11:50:00 12:00:00 unrecorded call (tag)", "12:00:00 12:10:00 active call (tag)",
+          "12:10:00 12:40:00 active Microsoft Word", "12:40:00 23:50:00 unrecorded",
+          "23:50:00 00:00:00 active Visual Studio Code"}},
+        {"no tags", {"basic"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<std::string> got = stretchesOf(c.folders);
+        if (c.stretches.empty()) {
+            EXPECT_EQ(std::count_if(got.begin(), got.end(),
+                                    [](const std::string& s) {
+                                        return s.find("(tag)") != std::string::npos;
+                                    }),
+                      0);
+            continue;
+        }
+        EXPECT_EQ(got, c.stretches);
+    }
+}
+
+TEST(TagAttribution, TheCoverageLineSaysHowMuchTimeTagsHold) {
+    for (const char* by : {"app", "category", "title"}) {
+        RunOutput output;
+        ASSERT_EQ(runReport({"activity-report", "--no-cache", "--dir", (logs / "tagged").string(),
+                             "--day", "2026-03-09", "--by", by},
+                            tenOClock, logs, output),
+                  0);
+        EXPECT_NE(output.out.find("tags over 1:55:00"), std::string::npos) << output.out;
+        EXPECT_NE(output.err.find("skipped 2 lines of tags.jsonl"), std::string::npos)
+            << output.err;
+        ASSERT_EQ(runReport({"activity-report", "--no-cache", "--dir", (logs / "tagged").string(),
+                             "--day", "2026-03-09", "--by", by, "--format", "json"},
+                            tenOClock, logs, output),
+                  0);
+        EXPECT_NE(output.out.find("\"tagged_seconds\": 6900.000"), std::string::npos) << output.out;
+    }
+    // A day no tag touches says nothing of tags.
+    RunOutput output;
+    ASSERT_EQ(runReport({"activity-report", "--no-cache", "--dir", (logs / "basic").string(),
+                         "--day", "2026-03-09"},
+                        tenOClock, logs, output),
+              0);
+    EXPECT_EQ(output.out.find("tags"), std::string::npos) << output.out;
+}
