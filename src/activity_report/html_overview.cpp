@@ -158,8 +158,9 @@ std::string overviewHtml(const std::vector<DayBar>& bars,
     }
     s += "</svg>\n<p class=\"legend\">";
     for (std::size_t i = 0; i < legend.size(); ++i) {
-        s += "<span class=\"swatch\" style=\"background: " + legend[i].second + "\"></span>" +
-             escapeHtml(legend[i].first) + " " + formatClock(legendTimes[i]);
+        s += "<span class=\"item\"><span class=\"swatch\" style=\"background: " + legend[i].second +
+             "\"></span>" + escapeHtml(legend[i].first) + " " + formatClock(legendTimes[i]) +
+             "</span>";
     }
     if (legend.empty()) {
         s += "No active time in these days.";

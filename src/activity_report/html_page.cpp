@@ -134,6 +134,7 @@ svg .bar-label { font-size: 11px; fill: #555; text-anchor: middle; }
 svg .scale-label { font-size: 11px; fill: #555; text-anchor: end; }
 p.legend, p.coverage { font-size: 13px; color: #444; margin: 6px 0; }
 p.empty { font-size: 15px; color: #444; margin: 12px 0; }
+.item { white-space: nowrap; }
 .swatch { display: inline-block; width: 12px; height: 12px; vertical-align: -1px;
           margin: 0 4px 0 12px; }
 div.tables { display: flex; flex-wrap: wrap; gap: 8px 40px; align-items: flex-start;
