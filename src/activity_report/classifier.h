@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 namespace report {
 
@@ -27,7 +27,7 @@ class ProjectClassifier {
     std::string_view projectOf(const logformat::LogEvent& event);
 
     const RuleSet& rules() const { return rules_; }
-    std::size_t distinctCombinations() const { return cache_.size(); }
+    std::size_t distinctCombinations() const { return entries_; }
 
   private:
     // The bytes of the fields the rules read, each with its length ahead of it, so that
@@ -35,18 +35,26 @@ class ProjectClassifier {
     void makeKey(const logformat::LogEvent& event);
     std::string_view nameOf(std::size_t rule) const;
 
-    struct KeyHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view key) const {
-            return std::hash<std::string_view>{}(key);
-        }
+    // The cache: open addressing over a power of two of slots, the keys' bytes kept one
+    // after another in one string, so that a lookup touches a slot and one key, not a
+    // chain of nodes and their separately allocated strings.
+    struct Slot {
+        std::uint64_t hash = 0;
+        std::uint32_t offset = 0;
+        std::uint32_t length = 0;
+        std::uint32_t rule = 0;
+        bool used = false;
     };
+    std::size_t insert(std::uint64_t hash, std::uint32_t rule); // the slot it took
+    bool holds(const Slot& slot) const; // whether SLOT's key is the current one
+    void grow();
 
     RuleSet rules_;
-    std::unordered_map<std::string, std::uint32_t, KeyHash, std::equal_to<>> cache_;
+    std::vector<Slot> slots_;
+    std::string keys_;
+    std::size_t entries_ = 0;
     std::string key_;
-    std::string lastKey_;
-    std::uint32_t lastRule_ = 0;
+    std::size_t lastSlot_ = 0; // the last event's, when HAVE_LAST_
     bool haveLast_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "activity_report/run_report.h"
 
+#include "activity_report/attribution.h"
 #include "activity_report/classifier.h"
 #include "activity_report/command_line.h"
 #include "activity_report/html_page.h"
@@ -115,16 +116,27 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     }
     tags = tagsByMadeTime(std::move(tags));
     page.useTags(tags);
+    // Tags name projects: a timesheet by another grouping keeps its own names.
+    const std::vector<Tag> sheetTags =
+        timesheet && options.by == GroupBy::project ? tags : std::vector<Tag>{};
     builder.useTags(std::move(tags));
     ReadCounts counts;
     std::string scratch;
     forEachDay(options, clock, counts, [&](const Day& day) {
         if (timesheet) {
+            // Active time under its project, tagged time under its tag's, each moment
+            // once whatever the number of machines.
             std::vector<ProjectTime> times;
-            for (const Piece& piece : day.pieces) {
-                if (piece.event.state == logformat::ActivityState::active) {
-                    times.push_back({piece.fromMs, piece.toMs,
-                                     std::string(grouper.nameOf(piece.event, scratch))});
+            for (const Stretch& stretch :
+                 attributeDay(day, sheetTags, [&](const logformat::LogEvent& event) {
+                     return grouper.nameOf(event, scratch);
+                 })) {
+                if (!stretch.label.empty() &&
+                    (stretch.tagged || stretch.presence == Presence::active)) {
+                    const std::string_view label =
+                        stretch.tagged ? projectAtDepth(stretch.label, options.depth)
+                                       : std::string_view(stretch.label);
+                    times.push_back({stretch.fromMs, stretch.toMs, std::string(label)});
                 }
             }
             sheet.addDay(day, std::move(times));
