@@ -63,7 +63,7 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
                  "activity-report"};
     std::vector<std::string> directories;
     std::string day, from, to, by = "app", format = "text", html, rules;
-    int depth = 0;
+    int depth = 0, untaggedAway = -1;
     bool week = false, includeAway = false, noCache = false;
 
     app.add_option("--dir", directories,
@@ -123,6 +123,13 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
                  "Read every day from the log, not from the day summaries kept beside it");
     app.add_option("--html", html, "Also write a page with each day's timeline and totals to FILE")
         ->type_name("FILE");
+    auto* untaggedOption =
+        app.add_option("--untagged-away", untaggedAway,
+                       "Instead of the table, list the away, no-window and unrecorded spells "
+                       "longer than MINUTES that no tag lies over, each with the command that "
+                       "tags it")
+            ->type_name("MINUTES")
+            ->check(CLI::Range(0, 1'000'000));
     app.footer("Label time after the fact (a meeting away from the desk): activity-report tag "
                "--help.");
     dayOption->excludes(fromOption)->excludes(toOption)->excludes(weekOption);
@@ -203,6 +210,15 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
         options.rulesFile = text::pathFromUtf8(rules);
     }
     options.depth = depth;
+    if (untaggedOption->count() > 0) {
+        if (options.format != OutputFormat::text) {
+            return refused("--untagged-away lists commands to run: it has no --format");
+        }
+        options.untaggedAwayMinutes = untaggedAway;
+        if (!directories.empty()) {
+            options.tagDirectory = directories.front();
+        }
+    }
     CommandLine result;
     result.options = std::move(options);
     return result;

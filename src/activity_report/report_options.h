@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -44,6 +45,11 @@ struct ReportOptions {
     // project grouping reads these and no others.
     unsigned ruleTextFields = 0;
     TimesheetOptions timesheet;
+    // --untagged-away: list the spells away longer than this that no tag lies over, with
+    // the command that tags each in TAG_DIRECTORY (the first --dir as given; empty for
+    // the collector's folder).
+    std::optional<int> untaggedAwayMinutes;
+    std::string tagDirectory;
 };
 
 } // namespace report

@@ -9,6 +9,7 @@
 #include "activity_report/tags.h"
 #include "activity_report/timesheet.h"
 #include "activity_report/totals.h"
+#include "activity_report/untagged_away.h"
 #include "platform/system.h"
 #include "text/utf8_path.h"
 
@@ -119,7 +120,8 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     // Tags name projects: a timesheet by another grouping keeps its own names.
     const std::vector<Tag> sheetTags =
         timesheet && options.by == GroupBy::project ? tags : std::vector<Tag>{};
-    builder.useTags(std::move(tags));
+    builder.useTags(tags);
+    UntaggedAwayFinder untagged(tags);
     ReadCounts counts;
     std::string scratch;
     forEachDay(options, clock, counts, [&](const Day& day) {
@@ -144,6 +146,9 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         if (day.date > last) {
             return; // only the timesheet's morning after
         }
+        if (options.untaggedAwayMinutes) {
+            untagged.addDay(day);
+        }
         const Totals own = builder.addDay(day);
         if (options.htmlFile) {
             page.addDay(day, own);
@@ -154,7 +159,12 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
 
     switch (options.format) {
     case OutputFormat::text:
-        output.out = renderText(summary);
+        output.out = options.untaggedAwayMinutes
+                         ? renderUntaggedAway(
+                               untagged.finish(std::int64_t{*options.untaggedAwayMinutes} * 60'000),
+                               *options.untaggedAwayMinutes, daysLabel(options.first, options.last),
+                               options.tagDirectory, clock.offsetAt, hostShellStyle())
+                         : renderText(summary);
         break;
     case OutputFormat::csv:
         output.out = renderCsv(summary);

@@ -114,8 +114,8 @@ int add(const Request& request, const Clock& clock, RunOutput& output) {
         return refuse(output, 1, "can't read " + shownFolder(directory / tagFileName));
     }
     const logformat::Timestamp made{clock.nowMs, clock.offsetAt(clock.nowMs)};
-    Tag tag{newTagId(made.unixMs, file->ids), from.moment->unixMs, to.moment->unixMs, request.label,
-            made.unixMs};
+    Tag tag{newTagId(made.unixMs, file->ids), from.moment->unixMs, to.moment->unixMs,
+            normalLabel(request.label), made.unixMs};
     if (!append(directory, *file,
                 formatTagLine(tag.id, *from.moment, *to.moment, tag.label, made))) {
         return refuse(output, 1, "can't write " + shownFolder(directory / tagFileName));

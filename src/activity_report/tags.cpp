@@ -59,7 +59,7 @@ TagLine parseLine(std::string_view line) {
     const auto to = momentOf(member(document, "end"));
     if (id && !id->empty() && label && labelProblem(*label).empty() && from && to &&
         from->unixMs < to->unixMs) {
-        parsed.tag = Tag{std::string(*id), from->unixMs, to->unixMs, std::string(*label), made};
+        parsed.tag = Tag{std::string(*id), from->unixMs, to->unixMs, normalLabel(*label), made};
     }
     return parsed;
 }
@@ -202,6 +202,24 @@ std::string labelProblem(std::string_view label) {
             return {};
         }
         start = slash + 1;
+    }
+}
+
+std::string normalLabel(std::string_view label) {
+    std::string path;
+    while (true) {
+        const std::size_t slash = label.find('/');
+        std::string_view level = label.substr(0, slash);
+        const std::size_t first = level.find_first_not_of(" \t");
+        level = first == std::string_view::npos
+                    ? std::string_view{}
+                    : level.substr(first, level.find_last_not_of(" \t") - first + 1);
+        path += level;
+        if (slash == std::string_view::npos) {
+            return path;
+        }
+        path += '/';
+        label.remove_prefix(slash + 1);
     }
 }
 

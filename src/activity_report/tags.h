@@ -58,6 +58,10 @@ std::string newTagId(std::int64_t madeMs, const std::vector<std::string>& taken)
 // A label a tag can carry: "" when it can, else what is wrong with it.
 std::string labelProblem(std::string_view label);
 
+// LABEL (one labelProblem passes) as a project path: "Work / Client A" is "Work/Client A",
+// as in a rule.
+std::string normalLabel(std::string_view label);
+
 // The tags of several folders, in the order they were made (the last made wins where
 // tags overlap).
 std::vector<Tag> tagsByMadeTime(std::vector<Tag> tags);

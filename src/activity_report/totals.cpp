@@ -69,6 +69,22 @@ std::string_view Grouper::nameOf(const logformat::LogEvent& event, std::string& 
     return projectAtDepth(project, depth);
 }
 
+namespace {
+
+// How much of [FROM_MS, TO_MS) SPANS (in order, apart) lie over.
+std::int64_t taggedWithin(const std::vector<TagSpan>& spans, std::int64_t fromMs,
+                          std::int64_t toMs) {
+    auto span = std::lower_bound(spans.begin(), spans.end(), fromMs,
+                                 [](const TagSpan& s, std::int64_t at) { return s.toMs <= at; });
+    std::int64_t ms = 0;
+    for (; span != spans.end() && span->fromMs < toMs; ++span) {
+        ms += std::min(toMs, span->toMs) - std::max(fromMs, span->fromMs);
+    }
+    return ms;
+}
+
+} // namespace
+
 void TotalsBuilder::gap(std::int64_t fromMs, std::int64_t toMs) {
     if (gapFrom_ && gapTo_ == fromMs) {
         gapTo_ = toMs;
@@ -84,11 +100,24 @@ void TotalsBuilder::gap(std::int64_t fromMs, std::int64_t toMs) {
 Totals TotalsBuilder::addDay(const Day& day) {
     Totals own;
     std::string scratch;
+    // A day no tag touches takes no more than the pieces' own sums.
+    const std::vector<TagSpan> spans =
+        tags_.empty() ? std::vector<TagSpan>{} : tagSpans(tags_, day.spanStartMs, day.spanEndMs);
+    // Projects: tagged time counts under the tag's label, whatever the event there (each
+    // moment once), and the events' own time only where no tag lies.
+    const bool tagsHoldTime = grouper_.by == GroupBy::project && !spans.empty();
     for (const Piece& piece : day.pieces) {
-        const std::int64_t ms = piece.toMs - piece.fromMs;
+        const std::int64_t ms = piece.toMs - piece.fromMs -
+                                (tagsHoldTime ? taggedWithin(spans, piece.fromMs, piece.toMs) : 0);
         own.byState[static_cast<std::size_t>(piece.event.state)] += ms;
         if (piece.event.state == ActivityState::active) {
             addTime(own.activeByGroup, grouper_.nameOf(piece.event, scratch), ms);
+        }
+    }
+    if (tagsHoldTime) {
+        for (const TagSpan& span : spans) {
+            addTime(own.activeByGroup, projectAtDepth(span.tag->label, grouper_.depth),
+                    span.toMs - span.fromMs);
         }
     }
     // Days taken from their summaries: the same sums, made when the day was read.
@@ -132,10 +161,8 @@ Totals TotalsBuilder::addDay(const Day& day) {
                       }
                       }
                   });
-    if (!tags_.empty()) {
-        for (const TagSpan& span : tagSpans(tags_, day.spanStartMs, day.spanEndMs)) {
-            coverage.taggedMs += span.toMs - span.fromMs;
-        }
+    for (const TagSpan& span : spans) {
+        coverage.taggedMs += span.toMs - span.fromMs;
     }
 
     for (const auto& [name, ms] : own.activeByGroup) {

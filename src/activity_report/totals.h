@@ -65,7 +65,9 @@ struct Grouper {
 class TotalsBuilder {
   public:
     explicit TotalsBuilder(Grouper grouper) : grouper_(grouper) {}
-    // The tags in effect, from every folder.
+    // The tags in effect, from every folder. By project, the time a tag lies over counts
+    // under its label, once, whatever was recorded there, and the states and the other
+    // groups keep the time no tag lies over; other groupings are as without tags.
     void useTags(std::vector<Tag> tags) { tags_ = std::move(tags); }
     // The day's own totals, also added to the running ones.
     Totals addDay(const Day& day);

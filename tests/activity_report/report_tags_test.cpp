@@ -2,6 +2,7 @@
 #include "activity_report/attribution.h"
 #include "activity_report/run_report.h"
 #include "activity_report/tags.h"
+#include "activity_report/untagged_away.h"
 
 #include <gtest/gtest.h>
 
@@ -86,8 +87,9 @@ TEST_F(TagCommandTest, TagsAreAddedListedAndRemovedByAppendingLines) {
     // An id stays taken once its tag is gone: a stale --remove can't hit a new tag.
     ASSERT_EQ(tag({"--remove", "tboec0"}), 2);
     EXPECT_NE(output.err.find("removed already"), std::string::npos) << output.err;
-    ASSERT_EQ(tag({"--from", "2026-03-09 12:00", "--to", "2026-03-09 13:00", "lunch"}), 0);
-    EXPECT_NE(output.out.find("(id tboec0-3)"), std::string::npos) << output.out;
+    // A label's levels are a project path's, as in a rule.
+    ASSERT_EQ(tag({"--from", "2026-03-09 12:00", "--to", "2026-03-09 13:00", " Home / lunch "}), 0);
+    EXPECT_EQ(output.out, "Tagged 2026-03-09 12:00 to 13:00 as Home/lunch (id tboec0-3)\n");
 }
 
 TEST_F(TagCommandTest, DamagedLinesAreSkippedAndCountedNeverRewritten) {
@@ -313,4 +315,140 @@ TEST(TagAttribution, TheCoverageLineSaysHowMuchTimeTagsHold) {
                         tenOClock, logs, output),
               0);
     EXPECT_EQ(output.out.find("tags"), std::string::npos) << output.out;
+}
+
+// With --by project a tag's time counts under its label (cut to --depth), whatever was
+// recorded under it and whatever the rules say of it; the other groupings are unchanged.
+TEST(TagTotals, TaggedTimeCountsUnderTheTagsLabelByProject) {
+    const std::string rules = (std::filesystem::path(REPORT_TEST_RULES) / "basic.toml").string();
+    struct Case {
+        const char* what;
+        std::vector<std::string> arguments;
+        std::string csv;
+    };
+    const Case cases[] = {
+        {"no rules: the rest is Uncategorised",
+         {"--by", "project"},
+         "project,seconds,percent\r\n"
+         "Uncategorised,6900.000,50.0\r\n"
+         "call,3000.000,21.7\r\n"
+         "meeting/standup,2100.000,15.2\r\n"
+         "Work/Client A/review,1800.000,13.0\r\n"},
+        {"rules, rolled up: the tag's project, not the rule's, for active time under it",
+         {"--by", "project", "--rules", rules, "--depth", "2"},
+         "project,seconds,percent\r\n"
+         "Work/Client A,7200.000,52.2\r\n"
+         "call,3000.000,21.7\r\n"
+         "meeting/standup,2100.000,15.2\r\n"
+         "Uncategorised,900.000,6.5\r\n"
+         "Work/Code,600.000,4.3\r\n"},
+        {"a tag's label cut to the depth as a rule's project is",
+         {"--by", "project", "--rules", rules, "--depth", "1"},
+         "project,seconds,percent\r\n"
+         "Work,7800.000,56.5\r\n"
+         "call,3000.000,21.7\r\n"
+         "meeting,2100.000,15.2\r\n"
+         "Uncategorised,900.000,6.5\r\n"},
+        {"every state: away time a tag holds is in its row, not its state's",
+         {"--by", "project", "--include-away"},
+         "project,seconds,percent\r\n"
+         "Uncategorised,6900.000,50.0\r\n"
+         "call,3000.000,21.7\r\n"
+         "meeting/standup,2100.000,15.2\r\n"
+         "Work/Client A/review,1800.000,13.0\r\n"},
+        {"two machines: each event's own time outside tags, the tagged time once",
+         {"--by", "project", "--dir", (logs / "other-machine").string()},
+         "project,seconds,percent\r\n"
+         "Uncategorised,9600.000,58.2\r\n"
+         "call,3000.000,18.2\r\n"
+         "meeting/standup,2100.000,12.7\r\n"
+         "Work/Client A/review,1800.000,10.9\r\n"},
+        {"by app: the table as without tags",
+         {"--by", "app"},
+         "app,seconds,percent\r\n"
+         "Microsoft Word,6000.000,58.8\r\n"
+         "Visual Studio Code,2400.000,23.5\r\n"
+         "Microsoft Edge,1800.000,17.6\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> arguments = {
+            "activity-report", "--no-cache", "--dir",    (logs / "tagged").string(),
+            "--day",           "2026-03-09", "--format", "csv"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        RunOutput output;
+        ASSERT_EQ(runReport(arguments, tenOClock, logs, output), 0) << output.err;
+        EXPECT_EQ(output.out, c.csv);
+    }
+}
+
+TEST(UntaggedAway, ArgumentsQuotedForEachShell) {
+    struct Case {
+        std::string argument;
+        std::string posix;
+        std::string windows;
+    };
+    const Case cases[] = {
+        {"log", "log", "log"},
+        {"2026-03-09 10:15", "\"2026-03-09 10:15\"", "\"2026-03-09 10:15\""},
+        {"/home/ann/my log", "\"/home/ann/my log\"", "\"/home/ann/my log\""},
+        {"ann's log", "'ann'\\''s log'", "\"ann's log\""},
+        {"$HOME/`x`!", "'$HOME/`x`!'", "\"$HOME/`x`!\""},
+        {"C:\\Users\\ann\\log", "'C:\\Users\\ann\\log'", "C:\\Users\\ann\\log"},
+        {"C:\\My logs\\", "'C:\\My logs\\'", "\"C:\\My logs\\\\\""},
+        {"", "\"\"", "\"\""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(shellQuoted(c.argument, ShellStyle::posix), c.posix) << c.argument;
+        EXPECT_EQ(shellQuoted(c.argument, ShellStyle::windows), c.windows) << c.argument;
+    }
+}
+
+TEST_F(TagCommandTest, UntaggedAwayListsWhatNoTagHoldsReadyToTag) {
+    // A folder whose name a shell must be told about.
+    const std::filesystem::path log = folder / "ann's log";
+    std::filesystem::create_directories(log);
+    std::filesystem::copy_file(logs / "basic" / "2026-03-09.jsonl", log / "2026-03-09.jsonl");
+    const std::string dir = shellQuoted(log.string(), hostShellStyle());
+    const auto command = [&](const std::string& from, const std::string& to) {
+        return "  activity-report tag --dir " + dir + " --from \"2026-03-09 " + from +
+               "\" --to \"2026-03-09 " + to + "\" LABEL\n";
+    };
+    const auto untagged = [&](const std::string& minutes) {
+        output = {};
+        EXPECT_EQ(runReport({"activity-report", "--no-cache", "--dir", log.string(), "--day",
+                             "2026-03-09", "--untagged-away", minutes},
+                            tenOClock, folder, output),
+                  0)
+            << output.err;
+        return output.out;
+    };
+    EXPECT_EQ(untagged("10"),
+              "Away or unrecorded longer than 10 minutes with no tag, 2026-03-09:\n"
+              "\n2026-03-09 00:00 to 09:00  9:00:00  not recorded\n" +
+                  command("00:00", "09:00") + "\n2026-03-09 10:30 to 10:45  0:15:00  away\n" +
+                  command("10:30", "10:45") +
+                  "\n2026-03-09 11:15 to 12:00  0:45:00  away 0:05:00, no window 0:01:00, "
+                  "unavailable 0:00:30, not recorded 0:38:30\n" +
+                  command("11:15", "12:00") +
+                  "\n2026-03-09 12:40 to 23:50  11:10:00  not recorded\n" +
+                  command("12:40", "23:50"));
+
+    // Tag what the commands say: the spells tagged are no longer listed, and a spell
+    // part-tagged leaves its untagged rest.
+    ASSERT_EQ(tag({"--dir", log.string(), "--from", "2026-03-09 10:30", "--to", "2026-03-09 10:45",
+                   "coffee"}),
+              0);
+    ASSERT_EQ(tag({"--dir", log.string(), "--from", "2026-03-09 11:15", "--to", "2026-03-09 11:40",
+                   "meeting"}),
+              0);
+    EXPECT_EQ(untagged("20"), "Away or unrecorded longer than 20 minutes with no tag, 2026-03-09:\n"
+                              "\n2026-03-09 00:00 to 09:00  9:00:00  not recorded\n" +
+                                  command("00:00", "09:00") +
+                                  "\n2026-03-09 12:40 to 23:50  11:10:00  not recorded\n" +
+                                  command("12:40", "23:50"));
+    EXPECT_NE(untagged("15").find("11:40 to 12:00  0:20:00  not recorded"), std::string::npos)
+        << output.out;
+    EXPECT_EQ(untagged("1000"),
+              "No time away or unrecorded longer than 1000 minutes without a tag, 2026-03-09.\n");
 }
