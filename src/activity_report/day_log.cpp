@@ -84,9 +84,9 @@ unsigned textFieldsFor(const ReportOptions& options) {
         keep = options.ruleTextFields;
         break;
     }
-    // The page's tooltips.
+    // The page's tooltips and top documents.
     if (options.htmlFile) {
-        keep |= field::app | field::title;
+        keep |= field::app | field::title | field::doc;
     }
     return keep;
 }

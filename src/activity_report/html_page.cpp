@@ -1,11 +1,12 @@
 #include "activity_report/html_page.h"
 
+#include "activity_report/attribution.h"
 #include "activity_report/categories.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <set>
+#include <optional>
 
 namespace report {
 
@@ -46,29 +47,40 @@ std::string escapeHtml(std::string_view text) {
     return out;
 }
 
+std::string_view laneOf(const Grouper& grouper, const logformat::LogEvent& event,
+                        std::string& scratch) {
+    if (grouper.by == GroupBy::project) {
+        return grouper.nameOf(event, scratch);
+    }
+    scratch = categoryName(event.category);
+    return scratch;
+}
+
 namespace {
 
 // The timeline's drawing, in SVG user units; it scales to the page's width.
 constexpr double svgWidth = 1200;
-constexpr double plotLeft = 110;
-constexpr double plotRight = 1188;
-constexpr double laneTop = 8;
+constexpr double plotLeft = 170;
+constexpr double plotRight = 1184;
+constexpr double tagRowHeight = 20;
 constexpr double laneHeight = 26;
 constexpr double laneGap = 6;
 constexpr double axisHeight = 26;
+constexpr std::size_t topDocuments = 10;
 
-// A colour per category number, told apart on screen and on paper.
+// A colour per category number, told apart on screen and on paper, and where bars of
+// the overview stack them side by side: no two of the common ones alike.
 constexpr std::array<const char*, 18> categoryColours = {
     "#7f7f7f", "#1f77b4", "#17becf", "#9467bd", "#8c564b", "#2ca02c",
-    "#bcbd22", "#e377c2", "#3366cc", "#109618", "#ff7f0e", "#0099c6",
+    "#bcbd22", "#e377c2", "#ff7f0e", "#393b79", "#ad494a", "#0099c6",
     "#222222", "#dd4477", "#66aa00", "#d62728", "#b82e2e", "#994499",
 };
-
-const char* colourOf(std::int64_t category) {
-    return category >= 0 && category < static_cast<std::int64_t>(categoryColours.size())
-               ? categoryColours[static_cast<std::size_t>(category)]
-               : categoryColours[0];
-}
+// Projects' colours, given in the order the projects appear.
+constexpr std::array<const char*, 12> projectColours = {
+    "#4e79a7", "#f28e2b", "#59a14f", "#e15759", "#76b7b2", "#b07aa1",
+    "#edc948", "#9c755f", "#ff9da7", "#1f77b4", "#8cd17d", "#d37295",
+};
+constexpr const char* uncategorisedColour = "#a0a0aa";
 
 std::string number(double value) {
     char text[32];
@@ -79,6 +91,11 @@ std::string number(double value) {
 // "09:58:22", local time by the moment's own offset.
 std::string clockOf(const logformat::Timestamp& moment) {
     return logformat::formatTimestamp(moment).substr(11, 8);
+}
+
+// "09:58", local time on the day's clock.
+std::string clockOn(const Day& day, std::int64_t ms) {
+    return clockOf({ms, offsetOn(day, ms)}).substr(0, 5);
 }
 
 std::string weekdayOf(const logformat::CivilDate& date) {
@@ -98,9 +115,11 @@ body { font: 15px/1.45 "DejaVu Sans", "Segoe UI", Arial, sans-serif; color: #1d1
        background: #fff; margin: 24px; }
 h1 { font-size: 22px; margin: 0 0 16px; }
 h2 { font-size: 18px; margin: 0 0 8px; }
-section.day, section.all { max-width: 1232px; margin: 0 auto 40px; break-after: page; }
+h3 { font-size: 14px; margin: 0 0 2px; color: #444; }
+section.day, section.all, section.overview { max-width: 1232px; margin: 0 auto 40px;
+                                             break-after: page; }
 section:last-of-type { break-after: auto; }
-svg.timeline { display: block; width: 100%; height: auto; }
+svg.timeline, svg.overview { display: block; width: 100%; height: auto; }
 svg .lane-label { font-size: 12px; fill: #333; }
 svg .tick { stroke: #d0d0d0; stroke-width: 1; }
 svg .tick-label { font-size: 11px; fill: #555; text-anchor: middle; }
@@ -108,23 +127,34 @@ svg .lane-bg { fill: #f4f4f6; }
 svg .away { fill: #8c8c99; fill-opacity: 0.28; }
 svg .unavailable { fill: #d62728; fill-opacity: 0.12; }
 svg .event { stroke: #fff; stroke-width: 0.3; }
+svg .tag { fill: #f2b134; fill-opacity: 0.16; stroke: #c98a00; stroke-width: 1;
+           stroke-dasharray: 4 3; }
+svg .tag-label { font-size: 12px; fill: #7a5200; font-weight: bold; }
+svg .bar-label { font-size: 11px; fill: #555; text-anchor: middle; }
+svg .scale-label { font-size: 11px; fill: #555; text-anchor: end; }
 p.legend, p.coverage { font-size: 13px; color: #444; margin: 6px 0; }
+p.empty { font-size: 15px; color: #444; margin: 12px 0; }
+.item { white-space: nowrap; }
 .swatch { display: inline-block; width: 12px; height: 12px; vertical-align: -1px;
           margin: 0 4px 0 12px; }
-table.totals { border-collapse: collapse; margin-top: 10px; min-width: 640px; }
-table.totals th, table.totals td { padding: 3px 10px; border-bottom: 1px solid #e4e4e8;
-                                  text-align: left; }
-table.totals td.time, table.totals td.share { text-align: right;
-                                             font-variant-numeric: tabular-nums; }
-table.totals td.name { max-width: 560px; overflow: hidden; text-overflow: ellipsis;
-                       white-space: nowrap; }
-table.totals td.bar { width: 260px; }
+div.tables { display: flex; flex-wrap: wrap; gap: 8px 40px; align-items: flex-start;
+             margin-top: 10px; }
+table.totals, table.documents { border-collapse: collapse; }
+table th, table td { padding: 3px 10px; border-bottom: 1px solid #e4e4e8; text-align: left; }
+table td.time, table td.share { text-align: right; font-variant-numeric: tabular-nums; }
+table td.name { max-width: 300px; overflow: hidden; text-overflow: ellipsis;
+                white-space: nowrap; }
+table.documents td.app { max-width: 170px; overflow: hidden; text-overflow: ellipsis;
+                         white-space: nowrap; color: #555; }
+table.totals td.bar { width: 140px; }
 table.totals .bar span { display: block; height: 10px; background: #1f77b4; }
 table.totals tr.total td { font-weight: bold; border-bottom: none; }
+caption { caption-side: top; text-align: left; font-weight: bold; font-size: 14px;
+          padding: 0 10px 4px; color: #444; }
 @page { size: A4 landscape; margin: 12mm; }
 @media print {
-  body { margin: 0; }
-  section.day, section.all { margin: 0; max-width: none; }
+  body { margin: 0; font-size: 13px; }
+  section.day, section.all, section.overview { margin: 0; max-width: none; }
   * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
 }
 </style>
@@ -146,12 +176,42 @@ std::string tableHtml(const Table& table, GroupBy by) {
     return out;
 }
 
+// The day's documents with the most active time, each with the app it was open in.
+std::string documentsHtml(const Day& day) {
+    std::map<std::pair<std::string_view, std::string_view>, std::int64_t> times;
+    for (const Piece& piece : day.pieces) {
+        if (piece.event.state == ActivityState::active && !piece.event.doc.empty()) {
+            times[{piece.event.doc, piece.event.app}] += piece.toMs - piece.fromMs;
+        }
+    }
+    if (times.empty()) {
+        return {};
+    }
+    std::vector<std::pair<std::pair<std::string_view, std::string_view>, std::int64_t>> top(
+        times.begin(), times.end());
+    std::sort(top.begin(), top.end(), [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+    });
+    top.resize(std::min(top.size(), topDocuments));
+    std::string out = "<table class=\"documents\">\n<caption>Top documents</caption>\n"
+                      "<tr><th>document</th><th>app</th><th>time</th></tr>\n";
+    for (const auto& [key, ms] : top) {
+        const std::string doc = escapeHtml(key.first);
+        const std::string app = escapeHtml(key.second.empty() ? "(unknown app)" : key.second);
+        out += "<tr><td class=\"name\" title=\"" + doc + "\">" + doc +
+               "</td><td class=\"app\" title=\"" + app + "\">" + app + "</td><td class=\"time\">" +
+               formatClock(ms) + "</td></tr>\n";
+    }
+    return out + "</table>\n";
+}
+
 std::string coverageHtml(const Coverage& c) {
     return "<p class=\"coverage\">Coverage: active " + formatClock(c.activeMs) + ", away " +
            formatClock(c.awayMs) + ", no window " + formatClock(c.noWindowMs) + ", unavailable " +
            formatClock(c.unavailableMs) + ", not recorded " + formatClock(c.notRecordedMs) +
            " of " + formatClock(c.spanMs) + ", " + std::to_string(c.gapsOverAMinute) +
-           (c.gapsOverAMinute == 1 ? " gap" : " gaps") + " over a minute.</p>\n";
+           (c.gapsOverAMinute == 1 ? " gap" : " gaps") + " over a minute" +
+           (c.taggedMs > 0 ? "; tags over " + formatClock(c.taggedMs) : std::string()) + ".</p>\n";
 }
 
 std::string tooltip(const Piece& piece) {
@@ -167,35 +227,72 @@ std::string tooltip(const Piece& piece) {
     return text;
 }
 
-} // namespace
-
-std::vector<HourTick> hourTicks(const Day& day) {
-    constexpr std::int64_t hourMs = 3'600'000;
-    std::vector<HourTick> ticks;
-    for (std::size_t i = 0; i < day.offsets.size(); ++i) {
-        const std::int64_t offsetMs = std::int64_t{day.offsets[i].minutes} * 60'000;
-        const std::int64_t from = std::max(day.offsets[i].fromMs, day.spanStartMs);
-        const std::int64_t to =
-            i + 1 < day.offsets.size() ? day.offsets[i + 1].fromMs : day.midnightAfterMs;
-        // Each whole hour the local clock shows while this offset holds.
-        const std::int64_t firstLocal = -logformat::floorDiv(-(from + offsetMs), hourMs) * hourMs;
-        for (std::int64_t local = firstLocal; local - offsetMs < to; local += hourMs) {
-            char label[8];
-            std::snprintf(label, sizeof label, "%02d",
-                          static_cast<int>(logformat::floorDiv(local, hourMs) % 24 + 24) % 24);
-            ticks.push_back({local - offsetMs, label});
-        }
-    }
-    ticks.push_back({day.midnightAfterMs, "24"});
-    return ticks;
+// Text clipped to a box: an inner SVG cuts off what overflows.
+std::string clippedText(double x, double y, double width, double height, const char* cls,
+                        const std::string& text, const std::string& title) {
+    return "<svg x=\"" + number(x) + "\" y=\"" + number(y) + "\" width=\"" +
+           number(std::max(width, 0.0)) + "\" height=\"" + number(height) + "\"><text class=\"" +
+           cls + "\" x=\"0\" y=\"" + number(height * 0.7) + "\">" + escapeHtml(text) + "<title>" +
+           escapeHtml(title) + "</title></text></svg>";
 }
 
-bool HtmlPage::open(const std::filesystem::path& file, const ReportOptions& options) {
+struct Lane {
+    std::string name;
+    std::int64_t category = -1; // a category lane's number, for its colour
+};
+
+} // namespace
+
+std::string HtmlPage::colourOf(const std::string& lane, std::int64_t category) {
+    const auto found = colours_.find(lane);
+    if (found != colours_.end()) {
+        return found->second;
+    }
+    std::string colour;
+    if (category >= 0) {
+        colour = category < static_cast<std::int64_t>(categoryColours.size())
+                     ? categoryColours[static_cast<std::size_t>(category)]
+                     : categoryColours[0];
+    } else if (lane == "Uncategorised") {
+        colour = uncategorisedColour;
+    } else {
+        std::size_t projects = 0;
+        for (const auto& [name, _] : colours_) {
+            projects += name != "Uncategorised" ? 1 : 0;
+        }
+        colour = projectColours[projects % projectColours.size()];
+    }
+    return colours_.emplace(lane, colour).first->second;
+}
+
+HtmlPage::~HtmlPage() {
+    if (days_.is_open()) {
+        days_.close();
+        std::error_code error;
+        std::filesystem::remove(daysFile_, error);
+    }
+}
+
+bool HtmlPage::open(const std::filesystem::path& file, const ReportOptions& options,
+                    const Grouper& grouper) {
     out_.open(file, std::ios::binary | std::ios::trunc);
     if (!out_) {
         return false;
     }
     options_ = options;
+    grouper_ = grouper;
+    overview_ =
+        logformat::daysFromCivil(options.last) - logformat::daysFromCivil(options.first) + 1 >= 7;
+    if (overview_) {
+        // Rather than a second pass over the log (the page never reads summaries): the
+        // days' markup waits here, and is copied after the overview at the end.
+        daysFile_ = file;
+        daysFile_ += ".days~";
+        days_.open(daysFile_, std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
+        if (!days_) {
+            return false;
+        }
+    }
     const std::string label = daysLabel(options.first, options.last);
     out_ << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
          << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
@@ -206,47 +303,97 @@ bool HtmlPage::open(const std::filesystem::path& file, const ReportOptions& opti
 }
 
 void HtmlPage::addDay(const Day& day, const Totals& dayTotals) {
-    ++days_;
-    // One lane per category with active time, in the table's order of numbers.
-    std::set<std::int64_t> categories;
-    for (const Piece& piece : day.pieces) {
-        if (piece.event.state == ActivityState::active) {
-            categories.insert(piece.event.category);
-        }
-    }
-    const std::size_t lanes = std::max<std::size_t>(categories.size(), 1);
-    const double lanesBottom = laneTop + static_cast<double>(lanes) * (laneHeight + laneGap);
-    const double height = lanesBottom + axisHeight;
-    const double dayMs =
-        static_cast<double>(std::max<std::int64_t>(day.midnightAfterMs - day.spanStartMs, 1));
-    const auto x = [&](std::int64_t ms) {
-        const double at = static_cast<double>(ms - day.spanStartMs) / dayMs;
-        return plotLeft + std::clamp(at, 0.0, 1.0) * (plotRight - plotLeft);
-    };
-
+    ++dayCount_;
     const std::string date = logformat::formatDate(day.date);
     std::string s = "<section class=\"day\" id=\"day-" + date + "\">\n<h2>" + weekdayOf(day.date) +
                     " " + date + "</h2>\n";
+
+    // The lanes, and the day's time per lane for the overview.
+    // Projects get colours of their own; categories keep theirs.
+    const bool projectLanes = grouper_.by == GroupBy::project;
+    std::map<std::string, std::int64_t> laneTimes;
+    std::vector<Lane> lanes;
+    std::string scratch;
+    for (const Piece& piece : day.pieces) {
+        if (piece.event.state == ActivityState::active) {
+            const std::string_view name = laneOf(grouper_, piece.event, scratch);
+            auto [at, added] = laneTimes.try_emplace(std::string(name), 0);
+            at->second += piece.toMs - piece.fromMs;
+            if (added) {
+                lanes.push_back({at->first, projectLanes ? -1 : piece.event.category});
+            }
+        }
+    }
+    if (overview_ && projectLanes) {
+        // As the table counts them: tagged time under its tag.
+        bars_.push_back(
+            {day.date, {dayTotals.activeByGroup.begin(), dayTotals.activeByGroup.end()}});
+    } else if (overview_) {
+        bars_.push_back({day.date, {laneTimes.begin(), laneTimes.end()}});
+    }
+    // Categories in the table's order of numbers, projects by name.
+    std::sort(lanes.begin(), lanes.end(), [](const Lane& a, const Lane& b) {
+        const bool aLast = a.name == "Uncategorised", bLast = b.name == "Uncategorised";
+        return a.category != b.category ? a.category < b.category
+               : aLast != bLast         ? bLast
+                                        : a.name < b.name;
+    });
+
+    // The tags on the day, the one made last holding where they overlap.
+    const std::vector<TagSpan> bands = tags_.empty()
+                                           ? std::vector<TagSpan>{}
+                                           : tagSpans(tags_, day.spanStartMs, day.midnightAfterMs);
+
+    std::optional<AxisRange> recorded = recordedPart(day);
+    for (const TagSpan& band : bands) {
+        recorded = AxisRange{recorded ? std::min(recorded->fromMs, band.fromMs) : band.fromMs,
+                             recorded ? std::max(recorded->toMs, band.toMs) : band.toMs};
+    }
+    if (!recorded) {
+        s += "<p class=\"empty\">Nothing was recorded on this day.</p>\n" +
+             coverageHtml(dayTotals.coverage) + "</section>\n";
+        (overview_ ? static_cast<std::ostream&>(days_) : out_) << s;
+        return;
+    }
+    const AxisRange range = recordedHours(day, recorded->fromMs, recorded->toMs);
+
+    const double laneTop = bands.empty() ? 8 : 8 + tagRowHeight;
+    const std::size_t laneCount = std::max<std::size_t>(lanes.size(), 1);
+    const double lanesBottom = laneTop + static_cast<double>(laneCount) * (laneHeight + laneGap);
+    const double height = lanesBottom + axisHeight;
+    const double spanMs = static_cast<double>(std::max<std::int64_t>(range.toMs - range.fromMs, 1));
+    const auto x = [&](std::int64_t ms) {
+        const double at = static_cast<double>(ms - range.fromMs) / spanMs;
+        return plotLeft + std::clamp(at, 0.0, 1.0) * (plotRight - plotLeft);
+    };
+    const auto width = [&](std::int64_t fromMs, std::int64_t toMs) {
+        // A span too short to see still gets a sliver, and its tooltip.
+        return number(std::max(x(toMs) - x(fromMs), 0.5));
+    };
+
     s += "<svg class=\"timeline\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " +
          number(svgWidth) + " " + number(height) + "\" width=\"" + number(svgWidth) +
          "\" height=\"" + number(height) + "\" role=\"img\" aria-label=\"Timeline of " + date +
+         ", " + clockOn(day, range.fromMs) + " to " +
+         (range.toMs == day.midnightAfterMs ? std::string("24:00") : clockOn(day, range.toMs)) +
          "\">\n";
 
-    // Lanes first, then what is shaded over them, then the events on top.
-    std::size_t lane = 0;
-    for (const std::int64_t category : categories) {
-        const double y = laneTop + static_cast<double>(lane++) * (laneHeight + laneGap);
+    // Lanes first, then what is shaded over them, then the events, and the tags on top.
+    for (std::size_t lane = 0; lane < lanes.size(); ++lane) {
+        const double y = laneTop + static_cast<double>(lane) * (laneHeight + laneGap);
         s += "<rect class=\"lane-bg\" x=\"" + number(plotLeft) + "\" y=\"" + number(y) +
              "\" width=\"" + number(plotRight - plotLeft) + "\" height=\"" + number(laneHeight) +
-             "\"/><text class=\"lane-label\" x=\"4\" y=\"" + number(y + laneHeight * 0.66) + "\">" +
-             escapeHtml(categoryName(category)) + "</text>\n";
+             "\"/>" +
+             clippedText(4, y, plotLeft - 10, laneHeight, "lane-label", lanes[lane].name,
+                         lanes[lane].name + "\n" + formatClock(laneTimes[lanes[lane].name])) +
+             "\n";
     }
-    if (categories.empty()) {
+    if (lanes.empty()) {
         s += "<text class=\"lane-label\" x=\"" + number(plotLeft + 8) + "\" y=\"" +
              number(laneTop + laneHeight * 0.66) + "\">No active time recorded.</text>\n";
     }
     s += "<g class=\"axis\">\n";
-    for (const HourTick& tick : hourTicks(day)) {
+    for (const HourTick& tick : hourTicks(day, range)) {
         const double tx = x(tick.atMs);
         s += "<line class=\"tick\" x1=\"" + number(tx) + "\" x2=\"" + number(tx) + "\" y1=\"" +
              number(laneTop - 4) + "\" y2=\"" + number(lanesBottom) + "\"/>";
@@ -261,38 +408,76 @@ void HtmlPage::addDay(const Day& day, const Totals& dayTotals) {
         }
         s += std::string("<rect class=\"") + (isAway ? "away" : "unavailable") + "\" x=\"" +
              number(x(piece.fromMs)) + "\" y=\"" + number(laneTop - 4) + "\" width=\"" +
-             number(std::max(x(piece.toMs) - x(piece.fromMs), 0.5)) + "\" height=\"" +
-             number(lanesBottom - laneTop + 4) + "\"><title>" + escapeHtml(tooltip(piece)) +
-             "</title></rect>\n";
+             width(piece.fromMs, piece.toMs) + "\" height=\"" + number(lanesBottom - laneTop + 4) +
+             "\"><title>" + escapeHtml(tooltip(piece)) + "</title></rect>\n";
     }
     s += "</g>\n";
-    lane = 0;
-    for (const std::int64_t category : categories) {
-        const double y = laneTop + static_cast<double>(lane++) * (laneHeight + laneGap);
-        s += "<g class=\"lane\" data-lane=\"" + escapeHtml(categoryName(category)) + "\">\n";
-        for (const Piece& piece : day.pieces) {
-            if (piece.event.state != ActivityState::active || piece.event.category != category) {
-                continue;
-            }
-            // A span too short to see still gets a sliver, and its tooltip.
-            s += "<rect class=\"event\" x=\"" + number(x(piece.fromMs)) + "\" y=\"" + number(y) +
-                 "\" width=\"" + number(std::max(x(piece.toMs) - x(piece.fromMs), 0.5)) +
-                 "\" height=\"" + number(laneHeight) + "\" fill=\"" + colourOf(category) +
-                 "\"><title>" + escapeHtml(tooltip(piece)) + "</title></rect>\n";
+    std::map<std::string_view, std::size_t> laneIndex;
+    std::vector<std::string> laneRects(lanes.size());
+    for (std::size_t lane = 0; lane < lanes.size(); ++lane) {
+        laneIndex[lanes[lane].name] = lane;
+    }
+    for (const Piece& piece : day.pieces) {
+        if (piece.event.state != ActivityState::active) {
+            continue;
         }
-        s += "</g>\n";
+        const std::size_t lane = laneIndex[laneOf(grouper_, piece.event, scratch)];
+        const double y = laneTop + static_cast<double>(lane) * (laneHeight + laneGap);
+        laneRects[lane] += "<rect class=\"event\" x=\"" + number(x(piece.fromMs)) + "\" y=\"" +
+                           number(y) + "\" width=\"" + width(piece.fromMs, piece.toMs) +
+                           "\" height=\"" + number(laneHeight) + "\" fill=\"" +
+                           colourOf(lanes[lane].name, lanes[lane].category) + "\"><title>" +
+                           escapeHtml(tooltip(piece)) + "</title></rect>\n";
+    }
+    for (std::size_t lane = 0; lane < lanes.size(); ++lane) {
+        s += "<g class=\"lane\" data-lane=\"" + escapeHtml(lanes[lane].name) + "\">\n" +
+             laneRects[lane] + "</g>\n";
+    }
+    for (const TagSpan& band : bands) {
+        const std::string& label = band.tag->label;
+        const double bx = x(band.fromMs);
+        const double bw = std::max(x(band.toMs) - bx, 0.5);
+        const std::string title =
+            label + "\n" + clockOn(day, band.fromMs) + " \xE2\x80\x93 " +
+            (band.toMs == day.midnightAfterMs ? std::string("24:00") : clockOn(day, band.toMs));
+        s += "<g class=\"tagged\" data-tag=\"" + escapeHtml(label) + "\"><rect class=\"tag\" x=\"" +
+             number(bx) + "\" y=\"4\" width=\"" + number(bw) + "\" height=\"" +
+             number(lanesBottom - 4) + "\"><title>" + escapeHtml(title) + "</title></rect>" +
+             clippedText(bx + 3, 4, bw - 4, tagRowHeight - 2, "tag-label", label, title) + "</g>\n";
     }
     s += "</svg>\n<p class=\"legend\">Shaded:<span class=\"swatch\" style=\"background: "
          "#8c8c9947\"></span>away (idle, locked)<span class=\"swatch\" style=\"background: "
-         "#d627281f\"></span>collector unavailable</p>\n";
-    s += tableHtml(tableOf(dayTotals, options_.includeAway), options_.by);
-    s += coverageHtml(dayTotals.coverage);
-    s += "</section>\n";
-    out_ << s;
+         "#d627281f\"></span>collector unavailable";
+    if (!bands.empty()) {
+        s += "<span class=\"swatch\" style=\"background: #f2b13429; border: 1px dashed "
+             "#c98a00\"></span>tagged";
+    }
+    s += "</p>\n<div class=\"tables\">\n" +
+         tableHtml(tableOf(dayTotals, options_.includeAway), options_.by) + documentsHtml(day) +
+         "</div>\n" + coverageHtml(dayTotals.coverage) + "</section>\n";
+    (overview_ ? static_cast<std::ostream&>(days_) : out_) << s;
 }
 
 bool HtmlPage::finish(const Summary& overall) {
-    if (days_ > 1) {
+    if (overview_) {
+        out_ << "<section class=\"overview\">\n<h2>Overview, "
+             << daysLabel(overall.first, overall.last) << "</h2>\n"
+             << overviewHtml(bars_, [&](const std::string& lane) { return colourOf(lane); })
+             << "</section>\n";
+        days_.flush();
+        const bool written = !days_.fail();
+        days_.seekg(0);
+        if (days_.peek() != std::char_traits<char>::eof()) {
+            out_ << days_.rdbuf();
+        }
+        days_.close();
+        std::error_code error;
+        std::filesystem::remove(daysFile_, error);
+        if (!written) {
+            out_.setstate(std::ios::failbit);
+        }
+    }
+    if (dayCount_ > 1) {
         out_ << "<section class=\"all\">\n<h2>All days, " << daysLabel(overall.first, overall.last)
              << "</h2>\n"
              << tableHtml(overall.table, overall.by) << coverageHtml(overall.coverage)

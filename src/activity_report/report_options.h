@@ -44,12 +44,12 @@ struct ReportOptions {
     // The text fields the rules read (logformat::textField), once they are loaded: a
     // project grouping reads these and no others.
     unsigned ruleTextFields = 0;
+    TimesheetOptions timesheet;
     // --untagged-away: list the spells away longer than this that no tag lies over, with
     // the command that tags each in TAG_DIRECTORY (the first --dir as given; empty for
     // the collector's folder).
     std::optional<int> untaggedAwayMinutes;
     std::string tagDirectory;
-    TimesheetOptions timesheet;
 };
 
 } // namespace report

@@ -97,7 +97,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     }
 
     HtmlPage page;
-    if (options.htmlFile && !page.open(*options.htmlFile, options)) {
+    if (options.htmlFile && !page.open(*options.htmlFile, options, grouper)) {
         output.err = "activity-report: can't write " + text::utf8FromPath(*options.htmlFile) + "\n";
         return 1;
     }
@@ -115,6 +115,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         std::move(file->tags.begin(), file->tags.end(), std::back_inserter(tags));
     }
     tags = tagsByMadeTime(std::move(tags));
+    page.useTags(tags);
     // Tags name projects: a timesheet by another grouping keeps its own names.
     const std::vector<Tag> sheetTags =
         timesheet && options.by == GroupBy::project ? tags : std::vector<Tag>{};
