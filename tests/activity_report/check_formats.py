@@ -33,10 +33,11 @@ with open(os.path.join(rounding, "2026-03-12.jsonl"), "w") as day:
         at += ms
 
 # Folders, selection, --by, --include-away; then the table's times, row by row, its
-# total, and the coverage line's "not recorded X of Y".
+# total, the coverage line's "not recorded X of Y" and its "tags over" (None: no tags).
 CASES = [
     (["basic"], ["--from", "2026-03-08", "--to", "2026-03-10"], "app", False,
-     ["1:40:00", "1:40:00", "1:00:00", "0:45:00", "0:30:00"], "5:35:00", "66:03:30 of 72:00:00", None),
+     ["1:40:00", "1:40:00", "1:00:00", "0:45:00", "0:30:00"], "5:35:00", "66:03:30 of 72:00:00",
+     None),
     (["basic", "other-machine"], ["--day", "2026-03-09"], "category", True,
      ["1:40:00", "1:35:00", "0:40:00", "0:30:00", "0:30:00", "0:15:00", "0:05:00", "0:01:00",
       "0:00:30"], "5:16:30", "19:58:30 of 24:00:00", None),
@@ -55,8 +56,11 @@ CASES = [
     ([rounding], ["--day", "2026-03-12"], "title", False,
      ["1:00:00", "0:01:00", "0:00:59", "0:00:02", "0:00:01", "0:00:00"], "1:02:01",
      "22:57:59 of 24:00:00", None),
-    (["tagged"], ["--day", "2026-03-09"], "category", True, ["?"], "?", "?", "?"),
-    (["tagged", "other-machine"], ["--day", "2026-03-09"], "app", False, ["?"], "?", "?", "?"),
+    (["tagged"], ["--day", "2026-03-09"], "category", True,
+     ["1:40:00", "0:40:00", "0:30:00", "0:15:00", "0:05:00", "0:01:00", "0:00:30"], "3:11:30",
+     "20:48:30 of 24:00:00", "1:55:00"),
+    (["tagged", "other-machine"], ["--day", "2026-03-09"], "app", False,
+     ["1:40:00", "1:35:00", "0:40:00", "0:30:00"], "4:25:00", "20:28:30 of 24:00:00", "1:55:00"),
 ]
 ROW = re.compile(r"^(.*?) +(\d+:\d\d:\d\d) +(\d+\.\d)%(?:  \S+)?$")
 failures = []

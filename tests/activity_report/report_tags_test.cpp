@@ -425,8 +425,8 @@ TEST_F(TagCommandTest, UntaggedAwayListsWhatNoTagHoldsReadyToTag) {
     };
     EXPECT_EQ(untagged("10"),
               "Away or unrecorded longer than 10 minutes with no tag, 2026-03-09:\n"
-              "\n2026-03-09 00:00 to 09:00  9:00:00  not recorded\n" +
-                  command("00:00", "09:00") + "\n2026-03-09 10:30 to 10:45  0:15:00  away\n" +
+              "\n2026-03-09 00:30 to 09:00  8:30:00  not recorded\n" +
+                  command("00:30", "09:00") + "\n2026-03-09 10:30 to 10:45  0:15:00  away\n" +
                   command("10:30", "10:45") +
                   "\n2026-03-09 11:15 to 12:00  0:45:00  away 0:05:00, no window 0:01:00, "
                   "unavailable 0:00:30, not recorded 0:38:30\n" +
@@ -443,8 +443,8 @@ TEST_F(TagCommandTest, UntaggedAwayListsWhatNoTagHoldsReadyToTag) {
                    "meeting"}),
               0);
     EXPECT_EQ(untagged("20"), "Away or unrecorded longer than 20 minutes with no tag, 2026-03-09:\n"
-                              "\n2026-03-09 00:00 to 09:00  9:00:00  not recorded\n" +
-                                  command("00:00", "09:00") +
+                              "\n2026-03-09 00:30 to 09:00  8:30:00  not recorded\n" +
+                                  command("00:30", "09:00") +
                                   "\n2026-03-09 12:40 to 23:50  11:10:00  not recorded\n" +
                                   command("12:40", "23:50"));
     EXPECT_NE(untagged("15").find("11:40 to 12:00  0:20:00  not recorded"), std::string::npos)
