@@ -1,0 +1,190 @@
+// The whole program on a KWin of its own (a virtual output, a session bus of its own):
+// native Wayland windows owned by copies of the test client, named as known
+// applications, and the line the program prints for each; the window that KWin makes
+// active when another closes; no window; a KWin whose scripting can't be reached.
+//
+//   kwin_desktop_test SAMPLER WAYLAND_CLIENT KWIN DBUS_DAEMON DBUS_SEND [gtest options]
+#include "kwin_session.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <memory>
+
+namespace {
+
+using namespace wayland_test;
+
+std::string samplerPath;
+std::string clientPath;
+std::string kwinPath;
+std::string dbusDaemonPath;
+std::string dbusSendPath;
+Kwin* kwin = nullptr;
+
+class VirtualKwin : public testing::Environment {
+  public:
+    void SetUp() override {
+        kwin = &session_;
+        ASSERT_EQ(session_.start(kwinPath, dbusDaemonPath, dbusSendPath), "");
+    }
+    void TearDown() override { session_.stop(); }
+
+  private:
+    Kwin session_;
+};
+
+std::string line(const std::string& title, const std::string& curated, const std::string& pid,
+                 const std::string& name, const std::string& path, int category) {
+    return "{\"Title\": \"" + title + "\", \"Curated_title\": \"" + curated + "\", \"Doc\": \"" +
+           curated + "\", \"URL\": \"\", \"Owner\": {\"Pid\": " + pid + ", \"Name\": \"" + name +
+           "\", \"Path\": \"" + path + "\"}, \"App_cat_nb\": " + std::to_string(category) + "}\r\n";
+}
+
+const std::string noWindowLine = line("", "", "0", "Unknown", "", 0);
+
+Result sample(const Environment& changes = {}) {
+    Environment environment = kwin->clientEnvironment();
+    for (const auto& [name, value] : changes) {
+        environment[name] = value;
+    }
+    return run(samplerPath, {}, environment);
+}
+
+// A copy of the test client under the name of an application, its window up (and
+// made active by KWin, as a new window is).
+struct Window {
+    Scratch scratch;
+    fs::path copy;
+    std::unique_ptr<Client> client;
+
+    Window(const std::string& name, const std::vector<std::string>& arguments)
+        : copy(scratch.path() / name) {
+        fs::copy_file(clientPath, copy);
+        client = std::make_unique<Client>(copy, arguments, kwin->clientEnvironment());
+    }
+    bool ready() const { return client->ready(); }
+    std::string pid() const { return std::to_string(client->pid()); }
+};
+
+struct TitleCase {
+    const char* label;
+    std::string title; // as the client sets it
+    std::string lineTitle;
+    std::string curated;
+};
+
+void PrintTo(const TitleCase& c, std::ostream* out) {
+    *out << c.label;
+}
+
+const std::string replacementChar = "\xEF\xBF\xBD";
+
+// The titles of the sway tests, through KWin's script: the same line.
+const TitleCase titleCases[] = {
+    {"plain", "report.docx - Word", "report.docx - Word", "report.docx"},
+    {"beyond_the_BMP", "R\xC3\xA9sum\xC3\xA9 \xF0\x9F\x98\x80 - Word",
+     "R\xC3\xA9sum\xC3\xA9 \xF0\x9F\x98\x80 - Word",
+     "R\xC3\xA9sum\xC3\xA9 \xED\xA0\xBD\xED\xB8\x80"},
+    {"quotes_and_backslash", "\"a\\b\" c - Word", " a/b  c - Word", " a/b  c"},
+    {"control_characters", "a\x01\x1F\x7F - Word", "a\\u0001\\u001f\x7F - Word",
+     "a\\u0001\\u001f\x7F"},
+    {"invalid_UTF_8", "bad\xFF - Word", "bad" + replacementChar + " - Word",
+     "bad" + replacementChar},
+};
+
+class KwinNativeWindow : public testing::TestWithParam<TitleCase> {};
+
+TEST_P(KwinNativeWindow, LineIsExact) {
+    const TitleCase& c = GetParam();
+    const Window window("WINWORD.EXE", {"--title=" + c.title, "--app-id=word"});
+    ASSERT_TRUE(window.ready());
+    const Result result = sample();
+    EXPECT_EQ(result.out, line(c.lineTitle, c.curated, window.pid(), "Microsoft Word",
+                               window.copy.string(), 8));
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.status, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kwin, KwinNativeWindow, testing::ValuesIn(titleCases),
+                         [](const testing::TestParamInfo<TitleCase>& test) {
+                             return std::string(test.param.label);
+                         });
+
+// The line follows the active window: the newer one, then the older one once the
+// newer has gone, then none.
+TEST(KwinFocus, FollowsTheActiveWindow) {
+    auto editor =
+        std::make_unique<Window>("editor", std::vector<std::string>{"--title=notes.txt - Editor"});
+    ASSERT_TRUE(editor->ready());
+    const std::string editorLine = line("notes.txt - Editor", "notes.txt - Editor", editor->pid(),
+                                        "editor", editor->copy.string(), 0);
+    EXPECT_EQ(sample().out, editorLine);
+    auto browser = std::make_unique<Window>(
+        "msedge.exe",
+        std::vector<std::string>{"--title=Weather and 2 more pages - Profile 1 - Browser"});
+    ASSERT_TRUE(browser->ready());
+    EXPECT_EQ(sample().out, line("Weather and 2 more pages - Profile 1 - Browser", "Weather",
+                                 browser->pid(), "Microsoft Edge", browser->copy.string(), 1));
+    browser.reset();
+    EXPECT_EQ(sample().out, editorLine);
+    editor.reset();
+    const Result result = sample();
+    EXPECT_EQ(result.out, noWindowLine);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.status, 0);
+}
+
+// The session bus where DBUS_SESSION_BUS_ADDRESS says, else in the runtime folder; KWin
+// in front but its scripting out of reach: no window, and one line saying why.
+TEST(KwinBus, FoundOrSaidToBeOutOfReach) {
+    const Window window("WINWORD.EXE", {"--title=report.docx - Word"});
+    ASSERT_TRUE(window.ready());
+    const std::string word = line("report.docx - Word", "report.docx", window.pid(),
+                                  "Microsoft Word", window.copy.string(), 8);
+    const Scratch elsewhere;
+    const std::string outOfReach =
+        "activity-sampler: KWin on Wayland tells the active window only to its own scripts, and "
+        "its scripting interface (org.kde.KWin on the session bus) ran none for this program; no "
+        "window is named\n";
+    const struct {
+        Environment changes;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {{{"DBUS_SESSION_BUS_ADDRESS", std::nullopt}}, word, ""},
+        {{{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (elsewhere.path() / "bus").string()}},
+         noWindowLine,
+         outOfReach},
+        {{{"DBUS_SESSION_BUS_ADDRESS", std::nullopt},
+          {"XDG_RUNTIME_DIR", elsewhere.path().string()},
+          {"WAYLAND_DISPLAY", (kwin->runtime.path() / kwin->waylandDisplay).string()}},
+         noWindowLine,
+         outOfReach},
+    };
+    for (const auto& c : cases) {
+        const Result result = sample(c.changes);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+        EXPECT_EQ(result.status, 0);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (argc != 6) {
+        std::fprintf(
+            stderr, "usage: %s SAMPLER WAYLAND_CLIENT KWIN DBUS_DAEMON DBUS_SEND [gtest options]\n",
+            argv[0]);
+        return 2;
+    }
+    samplerPath = fs::absolute(argv[1]).string();
+    clientPath = fs::absolute(argv[2]).string();
+    kwinPath = argv[3];
+    dbusDaemonPath = argv[4];
+    dbusSendPath = argv[5];
+    testing::AddGlobalTestEnvironment(new VirtualKwin);
+    return RUN_ALL_TESTS();
+}
