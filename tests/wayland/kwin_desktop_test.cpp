@@ -1,9 +1,10 @@
 // The whole program on a KWin of its own (a virtual output, a session bus of its own):
-// native Wayland windows owned by copies of the test client, named as known
+// native Wayland and XWayland windows owned by copies of the test clients, named as known
 // applications, and the line the program prints for each; the window that KWin makes
 // active when another closes; no window; a KWin whose scripting can't be reached.
 //
-//   kwin_desktop_test SAMPLER WAYLAND_CLIENT KWIN DBUS_DAEMON DBUS_SEND [gtest options]
+//   kwin_desktop_test SAMPLER WAYLAND_CLIENT X11_WINDOW KWIN DBUS_DAEMON DBUS_SEND [gtest
+//   options]
 #include "kwin_session.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@ using namespace wayland_test;
 
 std::string samplerPath;
 std::string clientPath;
+std::string x11ClientPath;
 std::string kwinPath;
 std::string dbusDaemonPath;
 std::string dbusSendPath;
@@ -58,9 +60,10 @@ struct Window {
     fs::path copy;
     std::unique_ptr<Client> client;
 
-    Window(const std::string& name, const std::vector<std::string>& arguments)
+    Window(const std::string& name, const std::vector<std::string>& arguments,
+           const std::string& program = clientPath)
         : copy(scratch.path() / name) {
-        fs::copy_file(clientPath, copy);
+        fs::copy_file(program, copy);
         client = std::make_unique<Client>(copy, arguments, kwin->clientEnvironment());
     }
     bool ready() const { return client->ready(); }
@@ -174,17 +177,19 @@ TEST(KwinBus, FoundOrSaidToBeOutOfReach) {
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    if (argc != 6) {
-        std::fprintf(
-            stderr, "usage: %s SAMPLER WAYLAND_CLIENT KWIN DBUS_DAEMON DBUS_SEND [gtest options]\n",
-            argv[0]);
+    if (argc != 7) {
+        std::fprintf(stderr,
+                     "usage: %s SAMPLER WAYLAND_CLIENT X11_WINDOW KWIN DBUS_DAEMON DBUS_SEND "
+                     "[gtest options]\n",
+                     argv[0]);
         return 2;
     }
     samplerPath = fs::absolute(argv[1]).string();
     clientPath = fs::absolute(argv[2]).string();
-    kwinPath = argv[3];
-    dbusDaemonPath = argv[4];
-    dbusSendPath = argv[5];
+    x11ClientPath = fs::absolute(argv[3]).string();
+    kwinPath = argv[4];
+    dbusDaemonPath = argv[5];
+    dbusSendPath = argv[6];
     testing::AddGlobalTestEnvironment(new VirtualKwin);
     return RUN_ALL_TESTS();
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 namespace wayland_test {
@@ -67,9 +68,13 @@ std::string Kwin::start(const std::string& program, const std::string& dbusDaemo
                                   {"KWIN_COMPOSE", "Q"},
                                   {"WAYLAND_DISPLAY", std::nullopt},
                                   {"DISPLAY", std::nullopt}};
+    // KWin tells its own children where its displays are.
+    const fs::path told = folder / "kwin-environment";
     pid = spawn(copy.string(),
-                {"--virtual", "--socket", waylandDisplay, "--no-lockscreen",
-                 "--no-global-shortcuts", "--no-kactivities"},
+                {"--virtual", "--xwayland", "--socket", waylandDisplay, "--no-lockscreen",
+                 "--no-global-shortcuts", "--no-kactivities",
+                 "sh -c \"env > " + told.string() + ".part && mv " + told.string() + ".part " +
+                     told.string() + "\""},
                 environment, -1, logFile, logFile);
     close(logFile);
     const auto kwinOnTheBus = [&] {
@@ -85,7 +90,16 @@ std::string Kwin::start(const std::string& program, const std::string& dbusDaemo
         !waitFor(kwinOnTheBus, std::chrono::seconds(30))) {
         return "KWin did not come up; its log is in " + log.string();
     }
-    return "";
+    if (!waitFor([&] { return fs::exists(told); }, std::chrono::seconds(30))) {
+        return "KWin did not start XWayland; its log is in " + log.string();
+    }
+    std::ifstream lines(told);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("DISPLAY=")) {
+            x11Display = line.substr(8);
+        }
+    }
+    return x11Display.empty() ? "KWin named no X display" : "";
 }
 
 void Kwin::stop() {
@@ -97,7 +111,7 @@ Environment Kwin::clientEnvironment() const {
     return {{"XDG_RUNTIME_DIR", runtime.path().string()},
             {"WAYLAND_DISPLAY", waylandDisplay},
             {"DBUS_SESSION_BUS_ADDRESS", busAddress},
-            {"DISPLAY", std::nullopt},
+            {"DISPLAY", x11Display},
             {"SWAYSOCK", std::nullopt},
             {"XDG_CURRENT_DESKTOP", "KDE"}};
 }

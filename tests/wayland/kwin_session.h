@@ -1,5 +1,5 @@
-// A KWin on a virtual output for the tests, with a session bus of its own, in a runtime
-// folder of its own.
+// A KWin on a virtual output for the tests, with XWayland and a session bus of its own,
+// in a runtime folder of its own.
 #pragma once
 
 #include "sway_session.h"
@@ -12,6 +12,7 @@ struct Kwin {
     pid_t pid = -1;
     std::string busAddress;
     std::string waylandDisplay = "wayland-kwin";
+    std::string x11Display;
 
     // An empty string when it came up with its scripting interface on the bus, else
     // what went wrong. dbusSend asks the bus whether KWin is on it.
