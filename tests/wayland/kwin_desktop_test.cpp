@@ -6,11 +6,15 @@
 //   kwin_desktop_test SAMPLER WAYLAND_CLIENT X11_WINDOW KWIN DBUS_DAEMON DBUS_SEND [gtest
 //   options]
 #include "kwin_session.h"
+#include "platform/input_idle.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <chrono>
+#include <cstdlib>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -171,6 +175,24 @@ TEST(KwinBus, FoundOrSaidToBeOutOfReach) {
         EXPECT_EQ(result.err, c.err);
         EXPECT_EQ(result.status, 0);
     }
+}
+
+// The collector's idle time from KWin's idle protocol: no input at all on a virtual
+// output, so idle from the watch's start (XWayland's count would be the wrong one).
+// KWin's idle timers are Qt's coarse ones, which may fire 5% early: 50 ms of a second.
+TEST(KwinIdle, CountedByTheCompositor) {
+    for (const auto& [name, value] : kwin->clientEnvironment()) {
+        setenv(name.c_str(), value->c_str(), 1);
+    }
+    const auto watched = std::chrono::steady_clock::now();
+    EXPECT_EQ(platform::inputIdleMilliseconds(), std::optional<std::int64_t>(0));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    const std::optional<std::int64_t> away = platform::inputIdleMilliseconds();
+    ASSERT_TRUE(away.has_value());
+    EXPECT_GE(*away, 2000);
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - watched);
+    EXPECT_LE(*away, elapsed.count() + 50);
 }
 
 } // namespace
