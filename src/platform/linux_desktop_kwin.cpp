@@ -176,12 +176,31 @@ bool writeScript(ScriptFile& file, const std::string& name, const std::string& t
         return false;
     }
     const std::string path = std::string(runtime) + "/" + name + ".js";
+    // One left by an earlier run of the same pid that didn't end well.
+    unlink(path.c_str());
     const Fd out(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (out.fd < 0) {
         return false;
     }
     file.path = path;
     return write(out.fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
+bool load(sd_bus* bus, const std::string& path, const std::string& plugin) {
+    Reply loaded;
+    std::int32_t id = -1;
+    return sdBus().callMethod(bus, "org.kde.KWin", "/Scripting", scriptInterface, "loadScript",
+                              &loaded.error, &loaded.message, "ss", path.c_str(),
+                              plugin.c_str()) >= 0 &&
+           sdBus().read(loaded.message, "i", &id) >= 0 && id >= 0;
+}
+
+bool unload(sd_bus* bus, const std::string& plugin) {
+    Reply unloaded;
+    int found = 0;
+    return sdBus().callMethod(bus, "org.kde.KWin", "/Scripting", scriptInterface, "unloadScript",
+                              &unloaded.error, &unloaded.message, "s", plugin.c_str()) >= 0 &&
+           sdBus().read(unloaded.message, "b", &found) >= 0 && found != 0;
 }
 
 std::uint64_t nowUs() {
@@ -225,15 +244,10 @@ bool kwinActiveWindow(std::optional<FocusedWindow>& window) {
     if (!writeScript(file, plugin, scriptText(self))) {
         return false;
     }
-    bool ran = false;
-    {
-        Reply loaded;
-        std::int32_t id = -1;
-        ran = api.callMethod(bus.bus, "org.kde.KWin", "/Scripting", scriptInterface, "loadScript",
-                             &loaded.error, &loaded.message, "ss", file.path.c_str(),
-                             plugin.c_str()) >= 0 &&
-              api.read(loaded.message, "i", &id) >= 0 && id >= 0;
-    }
+    // A script of this name that an earlier run of the same pid left loaded is
+    // unloaded, and the load tried again.
+    bool ran = load(bus.bus, file.path, plugin) ||
+               (unload(bus.bus, plugin) && load(bus.bus, file.path, plugin));
     if (ran) {
         Reply started;
         ran = api.callMethod(bus.bus, "org.kde.KWin", "/Scripting", scriptInterface, "start",
@@ -247,11 +261,7 @@ bool kwinActiveWindow(std::optional<FocusedWindow>& window) {
             break;
         }
     }
-    {
-        Reply unloaded;
-        api.callMethod(bus.bus, "org.kde.KWin", "/Scripting", scriptInterface, "unloadScript",
-                       &unloaded.error, &unloaded.message, "s", plugin.c_str());
-    }
+    unload(bus.bus, plugin);
     if (!callback.answered) {
         return false;
     }

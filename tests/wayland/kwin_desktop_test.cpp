@@ -13,6 +13,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -174,6 +175,32 @@ TEST(KwinBus, FoundOrSaidToBeOutOfReach) {
         EXPECT_EQ(result.out, c.out);
         EXPECT_EQ(result.err, c.err);
         EXPECT_EQ(result.status, 0);
+    }
+}
+
+// A script left loaded under the run's name (an earlier run of the same pid that didn't
+// end well) is replaced, not taken for a failure; the run leaves no file behind.
+TEST(KwinScript, LeftLoadedByAnEarlierRun) {
+    const Window window("WINWORD.EXE", {"--title=report.docx - Word"});
+    ASSERT_TRUE(window.ready());
+    const fs::path stale = kwin->runtime.path() / "stale.js";
+    std::ofstream(stale) << "print('left behind');\n";
+    Environment environment = kwin->clientEnvironment();
+    const Result result =
+        run("/bin/sh",
+            {"-c", dbusSendPath +
+                       " --session --print-reply --dest=org.kde.KWin /Scripting "
+                       "org.kde.kwin.Scripting.loadScript string:" +
+                       stale.string() + " string:activity-sampler-$$ >/dev/null && exec " +
+                       samplerPath},
+            environment);
+    const std::string pid = window.pid();
+    EXPECT_EQ(result.out, line("report.docx - Word", "report.docx", pid, "Microsoft Word",
+                               window.copy.string(), 8));
+    EXPECT_EQ(result.err, "");
+    for (const auto& entry : fs::directory_iterator(kwin->runtime.path())) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with("activity-sampler"))
+            << entry.path();
     }
 }
 
