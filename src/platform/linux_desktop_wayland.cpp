@@ -2,9 +2,9 @@
 // window. Wayland itself shows a client only its own windows: the window in front is
 // known through the compositor's own interfaces. Sway's IPC names the window and its
 // pid; wlroots' foreign-toplevel manager the title and app id; KWin a script of its own
-// (linux_desktop_kwin.cpp). Any other compositor
-// is named on standard error, with the reason, and the line names no window: a
-// guessed window (an XWayland one left behind) would be a wrong record.
+// (linux_desktop_kwin.cpp). Any other compositor is named on standard error, with the
+// reason, and the line names no window: a guessed window (an XWayland one left behind)
+// would be a wrong record.
 #include "platform/fd_linux.h"
 #include "platform/linux_desktop.h"
 
