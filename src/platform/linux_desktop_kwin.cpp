@@ -9,7 +9,6 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <time.h>
 
 #include <cstdint>
