@@ -34,6 +34,8 @@ WaylandAnswer waylandFocusedWindow();
 // wlr-foreign-toplevel-management global on a connected Wayland socket.
 bool swayFocusedWindow(const std::string& socketPath, std::optional<FocusedWindow>& window);
 bool foreignToplevelFocusedWindow(int connection, std::optional<FocusedWindow>& window);
+// KWin's active window, through a script it runs for this process on the session bus.
+bool kwinActiveWindow(std::optional<FocusedWindow>& window);
 
 // The app id of the Wayland window in front when the compositor gave no pid: the
 // process is then known by it alone. Null otherwise.

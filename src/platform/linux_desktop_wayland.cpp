@@ -1,9 +1,10 @@
 // The Wayland compositor that WAYLAND_DISPLAY names, and the way to learn its focused
 // window. Wayland itself shows a client only its own windows: the window in front is
 // known through the compositor's own interfaces. Sway's IPC names the window and its
-// pid; wlroots' foreign-toplevel manager the title and app id. Any other compositor
-// is named on standard error, with the reason, and the line names no window: a
-// guessed window (an XWayland one left behind) would be a wrong record.
+// pid; wlroots' foreign-toplevel manager the title and app id; KWin a script of its own
+// (linux_desktop_kwin.cpp). Any other compositor is named on standard error, with the
+// reason, and the line names no window: a guessed window (an XWayland one left behind)
+// would be a wrong record.
 #include "platform/fd_linux.h"
 #include "platform/linux_desktop.h"
 
@@ -96,6 +97,11 @@ std::string processName(pid_t pid) {
     return std::string(text);
 }
 
+bool isKwin(const std::string& compositorName) {
+    return compositorName == "kwin_wayland" ||
+           environment("XDG_CURRENT_DESKTOP").find("KDE") != std::string::npos;
+}
+
 // Why this compositor's window can't be named, for the one message of the run.
 std::string unsupportedReason(pid_t compositor) {
     const std::string name = compositor > 0 ? processName(compositor) : "";
@@ -104,9 +110,9 @@ std::string unsupportedReason(pid_t compositor) {
         return "GNOME Shell on Wayland tells the focused window only to its own extensions, "
                "and none answers for this program";
     }
-    if (name == "kwin_wayland" || desktop.find("KDE") != std::string::npos) {
-        return "KWin on Wayland tells the active window only to its own scripts, and none "
-               "answers for this program";
+    if (isKwin(name)) {
+        return "KWin on Wayland tells the active window only to its own scripts, and its "
+               "scripting interface (org.kde.KWin on the session bus) ran none for this program";
     }
     std::string reason = "the Wayland compositor ";
     reason.append(name.empty() ? "here" : name);
@@ -143,6 +149,9 @@ WaylandAnswer waylandFocusedWindow() {
     const pid_t compositor = peerPid(connection.fd);
     const std::string found = swaySocketOf(compositor);
     if (!found.empty() && found != swaySocket && swayFocusedWindow(found, answer.window)) {
+        return answer;
+    }
+    if (isKwin(processName(compositor)) && kwinActiveWindow(answer.window)) {
         return answer;
     }
     if (foreignToplevelFocusedWindow(connection.fd, answer.window)) {

@@ -144,8 +144,12 @@ template <class Handler> bool receiveUntilDone(int socket, std::uint32_t syncId,
                 return false;
             }
         }
-        std::memmove(buffer.data(), buffer.data() + start, used - start);
-        used -= start;
+        // Consumed messages make room at the front; before the first read there is
+        // nothing to move, and no storage to move it in.
+        if (start > 0) {
+            std::memmove(buffer.data(), buffer.data() + start, used - start);
+            used -= start;
+        }
         if (buffer.size() - used < 4096) {
             buffer.resize(used + 65536);
         }

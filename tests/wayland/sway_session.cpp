@@ -47,28 +47,6 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
     return result;
 }
 
-// Starts program with the given descriptors as its standard streams (-1: this one's).
-pid_t spawn(const std::string& program, std::vector<std::string> arguments,
-            const Environment& changes, int input, int output, int error) {
-    arguments.insert(arguments.begin(), program);
-    std::vector<char*> argv = pointers(arguments);
-    std::vector<std::string> environment = environmentWith(changes);
-    std::vector<char*> envp = pointers(environment);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        const int streams[] = {input, output, error};
-        for (int i = 0; i < 3; ++i) {
-            if (streams[i] >= 0) {
-                dup2(streams[i], i);
-            }
-        }
-        execve(program.c_str(), argv.data(), envp.data());
-        _exit(127);
-    }
-    return pid;
-}
-
 std::string readAll(int descriptor) {
     std::string text;
     char chunk[4096];
@@ -175,6 +153,27 @@ bool becomeOrdinaryUser() {
 }
 
 } // namespace
+
+pid_t spawn(const std::string& program, std::vector<std::string> arguments,
+            const Environment& changes, int input, int output, int error) {
+    arguments.insert(arguments.begin(), program);
+    std::vector<char*> argv = pointers(arguments);
+    std::vector<std::string> environment = environmentWith(changes);
+    std::vector<char*> envp = pointers(environment);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        const int streams[] = {input, output, error};
+        for (int i = 0; i < 3; ++i) {
+            if (streams[i] >= 0) {
+                dup2(streams[i], i);
+            }
+        }
+        execve(program.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    return pid;
+}
 
 Result run(const std::string& program, const std::vector<std::string>& arguments,
            const Environment& changes) {

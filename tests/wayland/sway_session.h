@@ -23,6 +23,11 @@ struct Result {
     int status = -1; // the exit status, or -1 when it didn't exit
 };
 
+// Starts program with the given descriptors as its standard streams (-1: this one's),
+// ended if this process ends.
+pid_t spawn(const std::string& program, std::vector<std::string> arguments,
+            const Environment& changes, int input, int output, int error);
+
 // Runs program to its end with this process's environment changed by changes.
 Result run(const std::string& program, const std::vector<std::string>& arguments,
            const Environment& changes);

@@ -296,6 +296,7 @@ TEST_P(UnsupportedCompositor, NoWindowAndOneMessage) {
                               {{"XDG_RUNTIME_DIR", runtime.path().string()},
                                {"WAYLAND_DISPLAY", "wayland-0"},
                                {"SWAYSOCK", std::nullopt},
+                               {"DBUS_SESSION_BUS_ADDRESS", std::nullopt},
                                {"DISPLAY", sway->x11Display},
                                {"XDG_CURRENT_DESKTOP", GetParam().currentDesktop}});
     EXPECT_EQ(result.out, noWindowLine);
@@ -310,8 +311,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "GNOME Shell on Wayland tells the focused window only to its own extensions, "
                     "and none answers for this program"},
         DesktopCase{"KDE", "KDE",
-                    "KWin on Wayland tells the active window only to its own scripts, and none "
-                    "answers for this program"},
+                    "KWin on Wayland tells the active window only to its own scripts, and its "
+                    "scripting interface (org.kde.KWin on the session bus) ran none for this "
+                    "program"},
         DesktopCase{"other", std::nullopt,
                     "the Wayland compositor wayland_desktop offers neither sway's IPC nor "
                     "wlr-foreign-toplevel-management"}),
