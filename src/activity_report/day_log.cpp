@@ -52,8 +52,13 @@ void splitIntoDays(LogEvent event, std::int64_t firstDay, std::int64_t lastDay,
         const bool last = !midnight || localDayNumber(to.unixMs, to.offsetMinutes) > lastDay;
         if (day >= firstDay) {
             // Nearly every event lies on one day: the last piece takes the event itself.
-            pieces.push_back(Piece{last ? std::move(event) : event, from.unixMs, to.unixMs, 0,
-                                   from.offsetMinutes, to.offsetMinutes});
+            pieces.push_back(Piece{last ? std::move(event) : event,
+                                   from.unixMs,
+                                   to.unixMs,
+                                   0,
+                                   from.offsetMinutes,
+                                   to.offsetMinutes,
+                                   {}});
         }
         if (last) {
             break;
@@ -92,6 +97,17 @@ unsigned textFieldsFor(const ReportOptions& options) {
 }
 
 namespace {
+
+// EVENT's times, state and numbers, without its text.
+LogEvent withoutText(const LogEvent& event) {
+    LogEvent slim;
+    slim.start = event.start;
+    slim.end = event.end;
+    slim.state = event.state;
+    slim.pid = event.pid;
+    slim.category = event.category;
+    return slim;
+}
 
 std::int64_t pieceDay(const Piece& piece) {
     return localDayNumber(piece.fromMs, piece.fromOffset);
@@ -202,9 +218,17 @@ void setSpan(Day& day, const Clock& clock) {
 
 void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& counts,
                 const std::function<void(Day&)>& onDay) {
+    forEachDay(options, clock, counts, nullptr, onDay);
+}
+
+void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& counts,
+                ProjectClassifier* projects, const std::function<void(Day&)>& onDay) {
     const std::int64_t firstDay = logformat::daysFromCivil(options.first);
     const std::int64_t lastDay = logformat::daysFromCivil(options.last);
     const unsigned keep = textFieldsFor(options);
+    // Classified as read, the pieces need the text only for the page: the reused
+    // event's strings then keep their storage from line to line.
+    const bool leaveText = projects != nullptr && !options.htmlFile;
     std::map<std::int64_t, std::vector<Piece>> pending;
     std::int64_t handedOnThrough = firstDay - 1;
     std::string buffer;
@@ -229,6 +253,10 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
         return *lastBucket;
     };
     const auto place = [&](LogEvent& event, std::size_t source) {
+        std::string_view project;
+        if (projects != nullptr && event.state == logformat::ActivityState::active) {
+            project = projects->projectOf(event);
+        }
         // Nearly every event lies whole on a selected day: it goes there in one move.
         const std::int64_t startDay = localDayNumber(event.start.unixMs, event.start.offsetMinutes);
         if (startDay > handedOnThrough && startDay <= lastDay &&
@@ -237,14 +265,21 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
             const std::int64_t from = event.start.unixMs, to = event.end.unixMs;
             const std::int32_t fromOffset = event.start.offsetMinutes;
             const std::int32_t toOffset = event.end.offsetMinutes;
-            bucketOf(startDay).push_back(
-                Piece{std::move(event), from, to, source, fromOffset, toOffset});
+            auto& bucket = bucketOf(startDay);
+            if (leaveText) {
+                bucket.push_back(
+                    Piece{withoutText(event), from, to, source, fromOffset, toOffset, project});
+            } else {
+                bucket.push_back(
+                    Piece{std::move(event), from, to, source, fromOffset, toOffset, project});
+            }
             return;
         }
         pieces.clear();
-        splitIntoDays(std::move(event), firstDay, lastDay, pieces);
+        splitIntoDays(leaveText ? withoutText(event) : std::move(event), firstDay, lastDay, pieces);
         for (Piece& piece : pieces) {
             piece.source = source;
+            piece.project = project;
             const std::int64_t day = pieceDay(piece);
             if (day <= handedOnThrough) {
                 ++counts.misplacedEvents;

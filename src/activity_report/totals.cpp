@@ -69,6 +69,13 @@ std::string_view Grouper::nameOf(const logformat::LogEvent& event, std::string& 
     return projectAtDepth(project, depth);
 }
 
+std::string_view Grouper::nameOf(const Piece& piece, std::string& scratch) const {
+    if (by == GroupBy::project && piece.project.data() != nullptr) {
+        return projectAtDepth(piece.project, depth);
+    }
+    return nameOf(piece.event, scratch);
+}
+
 void TotalsBuilder::gap(std::int64_t fromMs, std::int64_t toMs) {
     if (gapFrom_ && gapTo_ == fromMs) {
         gapTo_ = toMs;
@@ -88,7 +95,7 @@ Totals TotalsBuilder::addDay(const Day& day) {
         const std::int64_t ms = piece.toMs - piece.fromMs;
         own.byState[static_cast<std::size_t>(piece.event.state)] += ms;
         if (piece.event.state == ActivityState::active) {
-            addTime(own.activeByGroup, grouper_.nameOf(piece.event, scratch), ms);
+            addTime(own.activeByGroup, grouper_.nameOf(piece, scratch), ms);
         }
     }
     // Days taken from their summaries: the same sums, made when the day was read.
