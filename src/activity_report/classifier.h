@@ -37,14 +37,16 @@ class ProjectClassifier {
 
     // The cache: open addressing over a power of two of slots, the keys' bytes kept one
     // after another in one string, so that a lookup touches a slot and one key, not a
-    // chain of nodes and their separately allocated strings.
+    // chain of nodes and their separately allocated strings. A slot is 16 bytes, four to
+    // a cache line: a year's combinations don't fit in the processor's cache, and each
+    // lookup's first miss is the slot.
     struct Slot {
-        std::uint64_t hash = 0;
-        std::uint32_t offset = 0;
+        std::uint32_t check = 0;  // the hash's high half: most other keys differ in it
+        std::uint32_t offset = 0; // into KEYS_
         std::uint32_t length = 0;
-        std::uint32_t rule = 0;
-        bool used = false;
+        std::uint32_t rulePlusOne = 0; // 0: an empty slot
     };
+    static std::uint64_t hashOf(std::string_view key);
     std::size_t insert(std::uint64_t hash, std::uint32_t rule); // the slot it took
     bool holds(const Slot& slot) const; // whether SLOT's key is the current one
     void grow();
