@@ -3,6 +3,10 @@
 #include <cstring>
 #include <optional>
 
+#if defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+#include <xmmintrin.h>
+#endif
+
 namespace report {
 
 namespace {
@@ -16,6 +20,18 @@ void putBytes(char*& at, const void* bytes, std::size_t size) {
     at += size;
 }
 
+// A hint to start reading AT into the processor's cache; where the compiler offers none,
+// nothing.
+void prefetch(const void* at) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(at);
+#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+    _mm_prefetch(static_cast<const char*>(at), _MM_HINT_T0);
+#else
+    (void)at;
+#endif
+}
+
 std::uint32_t checkOf(std::uint64_t hash) {
     return static_cast<std::uint32_t>(hash >> 32);
 }
@@ -24,7 +40,7 @@ std::uint32_t checkOf(std::uint64_t hash) {
 
 ProjectClassifier::ProjectClassifier(RuleSet rules) : rules_(std::move(rules)) {}
 
-void ProjectClassifier::makeKey(const logformat::LogEvent& event) {
+void ProjectClassifier::makeKey(const logformat::LogEvent& event, std::string& key) const {
     // Sized once and filled: this runs for every event read.
     std::size_t size = rules_.usesCategory ? sizeof event.category : 0;
     for (std::size_t f = 0; f < ruleFieldCount; ++f) {
@@ -32,8 +48,8 @@ void ProjectClassifier::makeKey(const logformat::LogEvent& event) {
             size += sizeof(std::uint32_t) + ruleFieldText(event, static_cast<RuleField>(f)).size();
         }
     }
-    key_.resize(size);
-    char* at = key_.data();
+    key.resize(size);
+    char* at = key.data();
     for (std::size_t f = 0; f < ruleFieldCount; ++f) {
         if (!rules_.sets[f].compiled) {
             continue;
@@ -93,15 +109,16 @@ void ProjectClassifier::grow() {
     }
 }
 
-bool ProjectClassifier::holds(const Slot& slot) const {
-    return slot.length == key_.size() &&
-           std::memcmp(keys_.data() + slot.offset, key_.data(), key_.size()) == 0;
+bool ProjectClassifier::holds(const Slot& slot, const std::string& key) const {
+    return slot.length == key.size() &&
+           std::memcmp(keys_.data() + slot.offset, key.data(), key.size()) == 0;
 }
 
-std::size_t ProjectClassifier::insert(std::uint64_t hash, std::uint32_t rule) {
+std::size_t ProjectClassifier::insert(std::uint64_t hash, std::uint32_t rule,
+                                      const std::string& key) {
     // Past the limits the cache starts again, so that a log of endless distinct titles
     // can't hold the report's memory.
-    if (entries_ >= cacheLimit || keys_.size() + key_.size() > keyBytesLimit) {
+    if (entries_ >= cacheLimit || keys_.size() + key.size() > keyBytesLimit) {
         slots_.clear();
         keys_.clear();
         entries_ = 0;
@@ -115,8 +132,8 @@ std::size_t ProjectClassifier::insert(std::uint64_t hash, std::uint32_t rule) {
         at = (at + 1) & mask;
     }
     slots_[at] = Slot{checkOf(hash), static_cast<std::uint32_t>(keys_.size()),
-                      static_cast<std::uint32_t>(key_.size()), rule + 1};
-    keys_ += key_;
+                      static_cast<std::uint32_t>(key.size()), rule + 1};
+    keys_ += key;
     ++entries_;
     return at;
 }
@@ -125,27 +142,60 @@ std::string_view ProjectClassifier::projectOf(const logformat::LogEvent& event) 
     if (rules_.rules.empty()) {
         return uncategorised;
     }
-    makeKey(event);
+    makeKey(event, key_);
     // Consecutive events are often the same window in another state, or the same one
     // again after a moment elsewhere.
-    if (haveLast_ && holds(slots_[lastSlot_])) {
+    if (haveLast_ && holds(slots_[lastSlot_], key_)) {
         return nameOf(slots_[lastSlot_].rulePlusOne - 1);
     }
-    const std::uint64_t hash = hashOf(key_);
+    return lookUp(event, key_, hashOf(key_));
+}
+
+void ProjectClassifier::prepare(const logformat::LogEvent& event, Ahead& ahead) const {
+    if (rules_.rules.empty()) {
+        return;
+    }
+    makeKey(event, ahead.key);
+    ahead.hash = hashOf(ahead.key);
+    if (!slots_.empty()) {
+        prefetch(&slots_[static_cast<std::size_t>(ahead.hash) & (slots_.size() - 1)]);
+    }
+}
+
+void ProjectClassifier::warm(const Ahead& ahead) const {
+    if (slots_.empty()) {
+        return;
+    }
+    const Slot& slot = slots_[static_cast<std::size_t>(ahead.hash) & (slots_.size() - 1)];
+    if (slot.rulePlusOne != 0 && slot.offset < keys_.size()) {
+        prefetch(keys_.data() + slot.offset);
+    }
+}
+
+std::string_view ProjectClassifier::projectOf(const logformat::LogEvent& event,
+                                              const Ahead& ahead) {
+    if (rules_.rules.empty()) {
+        return uncategorised;
+    }
+    return lookUp(event, ahead.key, ahead.hash);
+}
+
+std::string_view ProjectClassifier::lookUp(const logformat::LogEvent& event, const std::string& key,
+                                           std::uint64_t hash) {
     const std::uint32_t check = checkOf(hash);
     std::optional<std::size_t> found;
     if (!slots_.empty()) {
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t at = static_cast<std::size_t>(hash) & mask; slots_[at].rulePlusOne != 0;
              at = (at + 1) & mask) {
-            if (slots_[at].check == check && holds(slots_[at])) {
+            if (slots_[at].check == check && holds(slots_[at], key)) {
                 found = at;
                 break;
             }
         }
     }
     if (!found) {
-        found = insert(hash, static_cast<std::uint32_t>(firstMatch(rules_, event)));
+        found = insert(hash, static_cast<std::uint32_t>(firstMatch(rules_, event)), key);
     }
     lastSlot_ = *found;
     haveLast_ = true;

@@ -252,11 +252,7 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
         }
         return *lastBucket;
     };
-    const auto place = [&](LogEvent& event, std::size_t source) {
-        std::string_view project;
-        if (projects != nullptr && event.state == logformat::ActivityState::active) {
-            project = projects->projectOf(event);
-        }
+    const auto placeAs = [&](LogEvent& event, std::size_t source, std::string_view project) {
         // Nearly every event lies whole on a selected day: it goes there in one move.
         const std::int64_t startDay = localDayNumber(event.start.unixMs, event.start.offsetMinutes);
         if (startDay > handedOnThrough && startDay <= lastDay &&
@@ -286,6 +282,59 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
             } else {
                 bucketOf(day).push_back(std::move(piece));
             }
+        }
+    };
+    const auto place = [&](LogEvent& event, std::size_t source) {
+        placeAs(event, source,
+                projects != nullptr && event.state == logformat::ActivityState::active
+                    ? projects->projectOf(event)
+                    : std::string_view{});
+    };
+    // A day file's events are classified some events after they are read, so that the
+    // cache's memory is fetched meanwhile; each file's last ones when it ends.
+    struct Waiting {
+        LogEvent event;
+        ProjectClassifier::Ahead ahead;
+        std::size_t source = 0;
+    };
+    constexpr std::size_t lookahead = 16;
+    std::vector<Waiting> waiting(projects != nullptr ? lookahead : 0);
+    std::size_t waitingFrom = 0, waitingCount = 0;
+    const auto placeOldest = [&] {
+        Waiting& oldest = waiting[waitingFrom];
+        placeAs(oldest.event, oldest.source,
+                oldest.event.state == logformat::ActivityState::active
+                    ? projects->projectOf(oldest.event, oldest.ahead)
+                    : std::string_view{});
+        waitingFrom = (waitingFrom + 1) % lookahead;
+        --waitingCount;
+    };
+    const auto placeSoon = [&](LogEvent& event, std::size_t source) {
+        if (projects == nullptr) {
+            place(event, source);
+            return;
+        }
+        if (waitingCount == lookahead) {
+            placeOldest();
+        }
+        Waiting& slot = waiting[(waitingFrom + waitingCount) % lookahead];
+        slot.event = event;
+        slot.source = source;
+        if (event.state == logformat::ActivityState::active) {
+            projects->prepare(slot.event, slot.ahead);
+        }
+        ++waitingCount;
+        if (waitingCount > lookahead / 2) {
+            const Waiting& half =
+                waiting[(waitingFrom + waitingCount - 1 - lookahead / 2) % lookahead];
+            if (half.event.state == logformat::ActivityState::active) {
+                projects->warm(half.ahead);
+            }
+        }
+    };
+    const auto placeWaiting = [&] {
+        while (waitingCount > 0) {
+            placeOldest();
         }
     };
     const auto fileOf = [&](std::size_t source, std::int64_t day) {
@@ -358,8 +407,9 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
             }
             if (!stamp || file == firstDay || file == lastDay) {
                 readDayFile(
-                    path, counts.skippedLines, [&](LogEvent& event) { place(event, source); },
+                    path, counts.skippedLines, [&](LogEvent& event) { placeSoon(event, source); },
                     buffer, keep);
+                placeWaiting();
                 continue;
             }
             // Read whole, and summarised on the way.
