@@ -45,9 +45,8 @@ std::vector<TagSpan> tagSpans(const std::vector<Tag>& tags, std::int64_t fromMs,
     return spans;
 }
 
-std::vector<Stretch>
-attributeDay(const Day& day, const std::vector<Tag>& tags,
-             const std::function<std::string_view(const logformat::LogEvent&)>& nameOf) {
+std::vector<Stretch> attributeDay(const Day& day, const std::vector<Tag>& tags,
+                                  const std::function<std::string_view(const Piece&)>& nameOf) {
     const std::vector<TagSpan> spans = tagSpans(tags, day.spanStartMs, day.spanEndMs);
     std::vector<Stretch> stretches;
     const auto add = [&](std::int64_t from, std::int64_t to, Presence presence,
@@ -72,7 +71,7 @@ attributeDay(const Day& day, const std::vector<Tag>& tags,
                   [&](std::int64_t from, std::int64_t to, int level, std::int32_t piece) {
                       const auto presence = static_cast<Presence>(level);
                       const std::string_view name =
-                          piece >= 0 ? nameOf(day.pieces[static_cast<std::size_t>(piece)].event)
+                          piece >= 0 ? nameOf(day.pieces[static_cast<std::size_t>(piece)])
                                      : std::string_view{};
                       while (next < spans.size() && spans[next].toMs <= from) {
                           ++next;

@@ -38,13 +38,12 @@ std::vector<TagSpan> tagSpans(const std::vector<Tag>& tags, std::int64_t fromMs,
 
 // DAY's span cut into stretches, in order, touching, adjacent ones that agree joined:
 // where a tag lies, its label (any presence, unrecorded time included); elsewhere,
-// active time under NAME_OF's name for the event in front (of two machines used side by
+// active time under NAME_OF's name for the piece in front (of two machines used side by
 // side, the one brought to the front last) and the other presences unlabelled. Each
 // moment is in one stretch, however many folders the day was read from, its presence
 // the most present of any of them. Active time taken from a day summary has no events,
 // so no name: read such a day from the log when the names matter.
-std::vector<Stretch>
-attributeDay(const Day& day, const std::vector<Tag>& tags,
-             const std::function<std::string_view(const logformat::LogEvent&)>& nameOf);
+std::vector<Stretch> attributeDay(const Day& day, const std::vector<Tag>& tags,
+                                  const std::function<std::string_view(const Piece&)>& nameOf);
 
 } // namespace report

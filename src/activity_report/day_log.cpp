@@ -52,8 +52,13 @@ void splitIntoDays(LogEvent event, std::int64_t firstDay, std::int64_t lastDay,
         const bool last = !midnight || localDayNumber(to.unixMs, to.offsetMinutes) > lastDay;
         if (day >= firstDay) {
             // Nearly every event lies on one day: the last piece takes the event itself.
-            pieces.push_back(Piece{last ? std::move(event) : event, from.unixMs, to.unixMs, 0,
-                                   from.offsetMinutes, to.offsetMinutes});
+            pieces.push_back(Piece{last ? std::move(event) : event,
+                                   from.unixMs,
+                                   to.unixMs,
+                                   0,
+                                   from.offsetMinutes,
+                                   to.offsetMinutes,
+                                   {}});
         }
         if (last) {
             break;
@@ -92,6 +97,17 @@ unsigned textFieldsFor(const ReportOptions& options) {
 }
 
 namespace {
+
+// EVENT's times, state and numbers, without its text.
+LogEvent withoutText(const LogEvent& event) {
+    LogEvent slim;
+    slim.start = event.start;
+    slim.end = event.end;
+    slim.state = event.state;
+    slim.pid = event.pid;
+    slim.category = event.category;
+    return slim;
+}
 
 std::int64_t pieceDay(const Piece& piece) {
     return localDayNumber(piece.fromMs, piece.fromOffset);
@@ -202,9 +218,17 @@ void setSpan(Day& day, const Clock& clock) {
 
 void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& counts,
                 const std::function<void(Day&)>& onDay) {
+    forEachDay(options, clock, counts, nullptr, onDay);
+}
+
+void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& counts,
+                ProjectClassifier* projects, const std::function<void(Day&)>& onDay) {
     const std::int64_t firstDay = logformat::daysFromCivil(options.first);
     const std::int64_t lastDay = logformat::daysFromCivil(options.last);
     const unsigned keep = textFieldsFor(options);
+    // Classified as read, the pieces need the text only for the page: the reused
+    // event's strings then keep their storage from line to line.
+    const bool leaveText = projects != nullptr && !options.htmlFile;
     std::map<std::int64_t, std::vector<Piece>> pending;
     std::int64_t handedOnThrough = firstDay - 1;
     std::string buffer;
@@ -228,7 +252,7 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
         }
         return *lastBucket;
     };
-    const auto place = [&](LogEvent& event, std::size_t source) {
+    const auto placeAs = [&](LogEvent& event, std::size_t source, std::string_view project) {
         // Nearly every event lies whole on a selected day: it goes there in one move.
         const std::int64_t startDay = localDayNumber(event.start.unixMs, event.start.offsetMinutes);
         if (startDay > handedOnThrough && startDay <= lastDay &&
@@ -237,20 +261,80 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
             const std::int64_t from = event.start.unixMs, to = event.end.unixMs;
             const std::int32_t fromOffset = event.start.offsetMinutes;
             const std::int32_t toOffset = event.end.offsetMinutes;
-            bucketOf(startDay).push_back(
-                Piece{std::move(event), from, to, source, fromOffset, toOffset});
+            auto& bucket = bucketOf(startDay);
+            if (leaveText) {
+                bucket.push_back(
+                    Piece{withoutText(event), from, to, source, fromOffset, toOffset, project});
+            } else {
+                bucket.push_back(
+                    Piece{std::move(event), from, to, source, fromOffset, toOffset, project});
+            }
             return;
         }
         pieces.clear();
-        splitIntoDays(std::move(event), firstDay, lastDay, pieces);
+        splitIntoDays(leaveText ? withoutText(event) : std::move(event), firstDay, lastDay, pieces);
         for (Piece& piece : pieces) {
             piece.source = source;
+            piece.project = project;
             const std::int64_t day = pieceDay(piece);
             if (day <= handedOnThrough) {
                 ++counts.misplacedEvents;
             } else {
                 bucketOf(day).push_back(std::move(piece));
             }
+        }
+    };
+    const auto place = [&](LogEvent& event, std::size_t source) {
+        placeAs(event, source,
+                projects != nullptr && event.state == logformat::ActivityState::active
+                    ? projects->projectOf(event)
+                    : std::string_view{});
+    };
+    // A day file's events are classified some events after they are read, so that the
+    // cache's memory is fetched meanwhile; each file's last ones when it ends.
+    struct Waiting {
+        LogEvent event;
+        ProjectClassifier::Ahead ahead;
+        std::size_t source = 0;
+    };
+    constexpr std::size_t lookahead = 16;
+    std::vector<Waiting> waiting(projects != nullptr ? lookahead : 0);
+    std::size_t waitingFrom = 0, waitingCount = 0;
+    const auto placeOldest = [&] {
+        Waiting& oldest = waiting[waitingFrom];
+        placeAs(oldest.event, oldest.source,
+                oldest.event.state == logformat::ActivityState::active
+                    ? projects->projectOf(oldest.event, oldest.ahead)
+                    : std::string_view{});
+        waitingFrom = (waitingFrom + 1) % lookahead;
+        --waitingCount;
+    };
+    const auto placeSoon = [&](LogEvent& event, std::size_t source) {
+        if (projects == nullptr) {
+            place(event, source);
+            return;
+        }
+        if (waitingCount == lookahead) {
+            placeOldest();
+        }
+        Waiting& slot = waiting[(waitingFrom + waitingCount) % lookahead];
+        slot.event = event;
+        slot.source = source;
+        if (event.state == logformat::ActivityState::active) {
+            projects->prepare(slot.event, slot.ahead);
+        }
+        ++waitingCount;
+        if (waitingCount > lookahead / 2) {
+            const Waiting& half =
+                waiting[(waitingFrom + waitingCount - 1 - lookahead / 2) % lookahead];
+            if (half.event.state == logformat::ActivityState::active) {
+                projects->warm(half.ahead);
+            }
+        }
+    };
+    const auto placeWaiting = [&] {
+        while (waitingCount > 0) {
+            placeOldest();
         }
     };
     const auto fileOf = [&](std::size_t source, std::int64_t day) {
@@ -323,8 +407,9 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
             }
             if (!stamp || file == firstDay || file == lastDay) {
                 readDayFile(
-                    path, counts.skippedLines, [&](LogEvent& event) { place(event, source); },
+                    path, counts.skippedLines, [&](LogEvent& event) { placeSoon(event, source); },
                     buffer, keep);
+                placeWaiting();
                 continue;
             }
             // Read whole, and summarised on the way.

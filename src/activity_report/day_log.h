@@ -2,6 +2,7 @@
 // that fall on it, from every folder, the open events included.
 #pragma once
 
+#include "activity_report/classifier.h"
 #include "activity_report/day_summary.h"
 #include "activity_report/report_options.h"
 #include "logformat/log_event.h"
@@ -21,6 +22,9 @@ struct Piece {
     std::size_t source = 0; // which folder it came from
     std::int32_t fromOffset = 0;
     std::int32_t toOffset = 0;
+    // An active event's project, when the rules were applied as it was read (its text
+    // then left behind): the classifier's own string. Null data when not applied.
+    std::string_view project;
 };
 
 // The day's local clock from FROM_MS on: local time minus UTC, in minutes.
@@ -78,5 +82,9 @@ unsigned textFieldsFor(const ReportOptions& options);
 // day's events at a time. Missing files and folders are no data.
 void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& counts,
                 const std::function<void(Day&)>& onDay);
+// The same, and with PROJECTS each active piece carries its project, found as its event
+// is read; unless the page needs it, the pieces then carry no text.
+void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& counts,
+                ProjectClassifier* projects, const std::function<void(Day&)>& onDay);
 
 } // namespace report

@@ -123,14 +123,15 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     UntaggedAwayFinder untagged(tags);
     ReadCounts counts;
     std::string scratch;
-    forEachDay(options, clock, counts, [&](const Day& day) {
+    // Projects are found as the log is read, so that the pieces need not carry the text.
+    ProjectClassifier* const classifyAsRead = options.by == GroupBy::project ? &projects : nullptr;
+    forEachDay(options, clock, counts, classifyAsRead, [&](const Day& day) {
         if (timesheet) {
             // Active time under its project, tagged time under its tag's, each moment
             // once whatever the number of machines.
             std::vector<ProjectTime> times;
-            for (const Stretch& stretch :
-                 attributeDay(day, sheetTags, [&](const logformat::LogEvent& event) {
-                     return grouper.nameOf(event, scratch);
+            for (const Stretch& stretch : attributeDay(day, sheetTags, [&](const Piece& piece) {
+                     return grouper.nameOf(piece, scratch);
                  })) {
                 if (!stretch.label.empty() &&
                     (stretch.tagged || stretch.presence == Presence::active)) {

@@ -69,6 +69,13 @@ std::string_view Grouper::nameOf(const logformat::LogEvent& event, std::string& 
     return projectAtDepth(project, depth);
 }
 
+std::string_view Grouper::nameOf(const Piece& piece, std::string& scratch) const {
+    if (by == GroupBy::project && piece.project.data() != nullptr) {
+        return projectAtDepth(piece.project, depth);
+    }
+    return nameOf(piece.event, scratch);
+}
+
 namespace {
 
 // How much of [FROM_MS, TO_MS) SPANS (in order, apart) lie over.
@@ -111,7 +118,7 @@ Totals TotalsBuilder::addDay(const Day& day) {
                                 (tagsHoldTime ? taggedWithin(spans, piece.fromMs, piece.toMs) : 0);
         own.byState[static_cast<std::size_t>(piece.event.state)] += ms;
         if (piece.event.state == ActivityState::active) {
-            addTime(own.activeByGroup, grouper_.nameOf(piece.event, scratch), ms);
+            addTime(own.activeByGroup, grouper_.nameOf(piece, scratch), ms);
         }
     }
     if (tagsHoldTime) {

@@ -59,6 +59,9 @@ struct Grouper {
 
     // The event's group: a part of the event's own text, of the rules, or of SCRATCH.
     std::string_view nameOf(const logformat::LogEvent& event, std::string& scratch) const;
+    // The same for a piece of one, by the project it carries when it was classified as
+    // it was read.
+    std::string_view nameOf(const Piece& piece, std::string& scratch) const;
 };
 
 // Adds a day to running totals. Gaps that meet at midnight are one gap.

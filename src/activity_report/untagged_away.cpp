@@ -8,7 +8,7 @@
 namespace report {
 
 void UntaggedAwayFinder::addDay(const Day& day) {
-    const auto noName = [](const logformat::LogEvent&) { return std::string_view{}; };
+    const auto noName = [](const Piece&) { return std::string_view{}; };
     for (const Stretch& stretch : attributeDay(day, tags_, noName)) {
         if (stretch.tagged || stretch.presence == Presence::active) {
             continue;

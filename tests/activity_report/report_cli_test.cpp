@@ -1,11 +1,15 @@
 // The command line as a user meets it: selections, errors and their exit statuses.
+#include "activity_report/classifier.h"
 #include "activity_report/render.h"
 #include "activity_report/run_report.h"
 #include "activity_report/text_width.h"
+#include "logformat/log_event.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -249,6 +253,87 @@ ReportRun runWithRules(std::vector<std::string> arguments,
 }
 
 } // namespace
+
+// Projects are found as the log is read, some events behind the reader, and the pieces
+// then carry no text: the totals must be those of the rules applied to each event's
+// title afterwards, over days longer than the reader's look-ahead, an event across
+// midnight included, with the page (which keeps the text) and without.
+TEST(ReportProjects, ProjectsFoundAsReadAreTheRulesAppliedToEachEvent) {
+    const auto folder = std::filesystem::temp_directory_path() / "activity-report-projects-read";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::vector<std::string> titles = {"invoice 7 - Word", "INVOICE 12", "plan - Notes",
+                                             "news today",       "release 3",  "misc"};
+    // 2026-03-08 07:00 +01:00, events of 37 s to 3 min, every tenth one idle.
+    std::int64_t at = 1'772'949'600'000;
+    const std::int64_t end = 1'773'100'000'000; // 2026-03-10, past midnight of the 9th
+    for (int n = 0; at < end; ++n) {
+        logformat::LogEvent event;
+        const std::int64_t length = n == 700 ? 40'000'000 : 37'000 + (n * 7919) % 143'000;
+        event.start = {at, 60};
+        event.end = {at + length, 60};
+        event.state =
+            n % 10 == 9 ? logformat::ActivityState::idle : logformat::ActivityState::active;
+        event.title = titles[static_cast<std::size_t>(n * n + n / 3) % titles.size()];
+        event.app = "App";
+        const std::int64_t day = (at + 3'600'000) / 86'400'000;
+        const std::string file = day == 20520   ? "2026-03-08.jsonl"
+                                 : day == 20521 ? "2026-03-09.jsonl"
+                                                : "2026-03-10.jsonl";
+        std::ofstream(folder / file, std::ios::app | std::ios::binary)
+            << logformat::formatLogEvent(event);
+        at += length;
+    }
+    const auto rulesFile = folder / "rules.toml";
+    const std::string_view rulesText = R"([[rule]]
+project = "Work/Invoices"
+title = "^invoice \\d+"
+ignore_case = true
+
+[[rule]]
+project = "Work/Plans"
+title = "plan"
+
+[[rule]]
+project = "Personal"
+title = "news"
+)";
+    std::ofstream(rulesFile, std::ios::binary) << rulesText;
+
+    const std::vector<std::string> days = {"--dir", folder.string(), "--from",   "2026-03-08",
+                                           "--to",  "2026-03-09",    "--format", "csv"};
+    const auto msOf = [](const std::map<std::string, std::string>& rows) {
+        std::map<std::string, std::int64_t> ms;
+        for (const auto& [name, seconds] : rows) {
+            ms[name] = std::llround(std::stod(seconds) * 1000);
+        }
+        return ms;
+    };
+    std::vector<std::string> byTitle = days;
+    byTitle.insert(byTitle.end(), {"--by", "title"});
+    const ReportRun titleRun = run(byTitle);
+    ASSERT_EQ(titleRun.status, 0) << titleRun.output.err;
+    ProjectClassifier rules(*parseRules(rulesText, "rules.toml").rules);
+    std::map<std::string, std::int64_t> expected;
+    for (const auto& [title, ms] : msOf(csvRows(titleRun.output.out))) {
+        logformat::LogEvent event;
+        event.title = title;
+        expected[std::string(rules.projectOf(event))] += ms;
+    }
+    ASSERT_EQ(expected.size(), 4u);
+
+    for (const bool page : {false, true}) {
+        std::vector<std::string> byProject = days;
+        byProject.insert(byProject.end(), {"--by", "project", "--rules", rulesFile.string()});
+        if (page) {
+            byProject.insert(byProject.end(), {"--html", (folder / "page.html").string()});
+        }
+        const ReportRun result = run(byProject);
+        ASSERT_EQ(result.status, 0) << result.output.err;
+        EXPECT_EQ(msOf(csvRows(result.output.out)), expected) << (page ? "with --html" : "");
+    }
+    std::filesystem::remove_all(folder);
+}
 
 TEST(ReportProjects, RulesPutTimeIntoProjectsRolledUpByDepth) {
     const std::string rules = (rulesFolder / "basic.toml").string();

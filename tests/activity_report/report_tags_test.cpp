@@ -223,9 +223,9 @@ std::vector<std::string> stretchesOf(const std::vector<std::string>& folders) {
     const char* const presences[] = {"unrecorded", "unavailable", "no window", "away", "active"};
     forEachDay(options, Clock{1'800'000'000'000, [](std::int64_t) { return 60; }}, counts,
                [&](const Day& day) {
-                   const auto stretches = attributeDay(
-                       day, tags, [](const logformat::LogEvent& event) -> std::string_view {
-                           return event.app;
+                   const auto stretches =
+                       attributeDay(day, tags, [](const Piece& piece) -> std::string_view {
+                           return piece.event.app;
                        });
                    for (const Stretch& s : stretches) {
                        lines.push_back(clockText(s.fromMs) + " " + clockText(s.toMs) + " " +
