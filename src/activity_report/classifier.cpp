@@ -1,205 +1,175 @@
 #include "activity_report/classifier.h"
 
-#include <cstring>
-#include <optional>
-
-#if defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
-#include <xmmintrin.h>
-#endif
+#include <algorithm>
 
 namespace report {
 
 namespace {
 
-// The cache's bounds: past them it starts again.
-constexpr std::size_t cacheLimit = std::size_t{1} << 20;
-constexpr std::size_t keyBytesLimit = std::size_t{256} << 20;
+// A key whose memo holds no more values than this stays in the processor's cache: it is
+// looked up at once, without a prefetch.
+constexpr std::size_t nearValues = 1024;
+// How many events between sorting the keys by their values.
+constexpr std::size_t reorderEvery = 4096;
 
-void putBytes(char*& at, const void* bytes, std::size_t size) {
-    std::memcpy(at, bytes, size);
-    at += size;
-}
-
-// A hint to start reading AT into the processor's cache; where the compiler offers none,
-// nothing.
-void prefetch(const void* at) {
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(at);
-#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
-    _mm_prefetch(static_cast<const char*>(at), _MM_HINT_T0);
-#else
-    (void)at;
-#endif
-}
-
-std::uint32_t checkOf(std::uint64_t hash) {
-    return static_cast<std::uint32_t>(hash >> 32);
+bool hasBit(const std::vector<std::uint64_t>& mask, std::size_t bit) {
+    return (mask[bit / 64] >> (bit % 64) & 1) != 0;
 }
 
 } // namespace
 
-ProjectClassifier::ProjectClassifier(RuleSet rules) : rules_(std::move(rules)) {}
+ProjectClassifier::ProjectClassifier(RuleSet rules)
+    : rules_(std::move(rules)), words_(ruleMaskWords(rules_)) {
+    for (std::size_t index = 0; index < keyCount; ++index) {
+        std::vector<std::uint64_t> names(words_, 0);
+        for (std::size_t r = 0; r < rules_.rules.size(); ++r) {
+            const Rule& rule = rules_.rules[r];
+            if (index == ruleFieldCount ? rule.matchesCategory : rule.patterns[index].has_value()) {
+                names[r / 64] |= std::uint64_t{1} << (r % 64);
+            }
+        }
+        if (std::any_of(names.begin(), names.end(), [](std::uint64_t w) { return w != 0; })) {
+            order_.push_back(keys_.size());
+            keys_.push_back(Key{index, ValueMemo(words_), std::move(names)});
+        }
+    }
+    fresh_.resize(words_);
+}
 
-void ProjectClassifier::makeKey(const logformat::LogEvent& event, std::string& key) const {
-    // Sized once and filled: this runs for every event read.
-    std::size_t size = rules_.usesCategory ? sizeof event.category : 0;
-    for (std::size_t f = 0; f < ruleFieldCount; ++f) {
-        if (rules_.sets[f].compiled) {
-            size += sizeof(std::uint32_t) + ruleFieldText(event, static_cast<RuleField>(f)).size();
+std::string_view ProjectClassifier::valueOf(const logformat::LogEvent& event, std::size_t index) {
+    if (index == ruleFieldCount) {
+        // The category's bytes: a value like any other to the memo.
+        return std::string_view(reinterpret_cast<const char*>(&event.category),
+                                sizeof event.category);
+    }
+    return ruleFieldText(event, static_cast<RuleField>(index));
+}
+
+std::size_t ProjectClassifier::distinctValues() const {
+    std::size_t values = 0;
+    for (const Key& key : keys_) {
+        values += key.memo.size();
+    }
+    return values;
+}
+
+bool ProjectClassifier::settled(const Ahead& ahead) const {
+    const std::size_t first = firstAllowed(rules_, ahead.allowed.data());
+    if (first == rules_.rules.size()) {
+        return true;
+    }
+    for (std::size_t k = 0; k < keys_.size(); ++k) {
+        if ((ahead.done >> k & 1) == 0 && hasBit(keys_[k].names, first)) {
+            return false;
         }
     }
-    key.resize(size);
-    char* at = key.data();
-    for (std::size_t f = 0; f < ruleFieldCount; ++f) {
-        if (!rules_.sets[f].compiled) {
-            continue;
+    return true;
+}
+
+bool ProjectClassifier::matters(std::size_t k, const Ahead& ahead) const {
+    for (std::size_t w = 0; w < words_; ++w) {
+        if ((keys_[k].names[w] & ahead.allowed[w]) != 0) {
+            return true;
         }
-        const std::string_view text = ruleFieldText(event, static_cast<RuleField>(f));
-        const auto length = static_cast<std::uint32_t>(text.size());
-        putBytes(at, &length, sizeof length);
-        putBytes(at, text.data(), text.size());
     }
-    if (rules_.usesCategory) {
-        putBytes(at, &event.category, sizeof event.category);
+    return false;
+}
+
+void ProjectClassifier::lookUp(std::size_t k, const logformat::LogEvent& event, Ahead& ahead) {
+    Key& key = keys_[k];
+    const std::string_view value = valueOf(event, key.index);
+    const std::uint64_t hash =
+        (ahead.hashed >> k & 1) != 0 ? ahead.hashes[k] : ValueMemo::hashOf(value);
+    const std::uint64_t* mask = key.memo.find(value, hash);
+    if (mask == nullptr) {
+        if (key.index == ruleFieldCount) {
+            allowedByCategory(rules_, event.category, fresh_.data());
+        } else {
+            allowedByText(rules_, static_cast<RuleField>(key.index), value, fresh_.data(),
+                          matched_);
+        }
+        key.memo.insert(value, hash, fresh_.data());
+        mask = fresh_.data();
+    }
+    for (std::size_t w = 0; w < words_; ++w) {
+        ahead.allowed[w] &= mask[w];
+    }
+    ahead.done |= 1u << k;
+}
+
+void ProjectClassifier::begin(Ahead& ahead) {
+    ahead.allowed.assign(words_, ~std::uint64_t{0});
+    ahead.done = 0;
+    ahead.hashed = 0;
+    if (++sinceReorder_ == reorderEvery) {
+        sinceReorder_ = 0;
+        std::stable_sort(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) {
+            return keys_[a].memo.size() < keys_[b].memo.size();
+        });
     }
 }
 
-// Eight bytes at a time, each multiplied in, then mixed so that the low bits (the slot)
-// and the high ones (the check) both depend on every byte.
-std::uint64_t ProjectClassifier::hashOf(std::string_view key) {
-    constexpr std::uint64_t multiplier = 0x9E3779B97F4A7C15u;
-    std::uint64_t hash = key.size() * multiplier;
-    std::size_t at = 0;
-    for (; at + 8 <= key.size(); at += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, key.data() + at, 8);
-        hash = (hash ^ word) * multiplier;
-        hash ^= hash >> 29;
-    }
-    if (at < key.size()) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, key.data() + at, key.size() - at);
-        hash = (hash ^ word) * multiplier;
-    }
-    hash ^= hash >> 33;
-    hash *= 0xFF51AFD7ED558CCDu;
-    hash ^= hash >> 33;
-    return hash;
-}
-
-std::string_view ProjectClassifier::nameOf(std::size_t rule) const {
+std::string_view ProjectClassifier::nameOf(const Ahead& ahead) const {
+    const std::size_t rule = firstAllowed(rules_, ahead.allowed.data());
     return rule < rules_.rules.size() ? std::string_view(rules_.rules[rule].project)
                                       : uncategorised;
 }
 
-void ProjectClassifier::grow() {
-    std::vector<Slot> old = std::move(slots_);
-    slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
-    const std::size_t mask = slots_.size() - 1;
-    for (const Slot& slot : old) {
-        if (slot.rulePlusOne != 0) {
-            const std::uint64_t hash =
-                hashOf(std::string_view(keys_).substr(slot.offset, slot.length));
-            std::size_t at = static_cast<std::size_t>(hash) & mask;
-            while (slots_[at].rulePlusOne != 0) {
-                at = (at + 1) & mask;
-            }
-            slots_[at] = slot;
+void ProjectClassifier::prepare(const logformat::LogEvent& event, Ahead& ahead) {
+    begin(ahead);
+    // The keys with few values first, at once: they often settle the answer alone.
+    for (const std::size_t k : order_) {
+        if (settled(ahead)) {
+            return;
+        }
+        if (keys_[k].memo.size() <= nearValues && matters(k, ahead)) {
+            lookUp(k, event, ahead);
+        }
+    }
+    // The others later, their memory asked for now.
+    for (const std::size_t k : order_) {
+        if ((ahead.done >> k & 1) != 0) {
+            continue;
+        }
+        if (!matters(k, ahead)) {
+            ahead.done |= 1u << k;
+            continue;
+        }
+        ahead.hashes[k] = ValueMemo::hashOf(valueOf(event, keys_[k].index));
+        ahead.hashed |= 1u << k;
+        keys_[k].memo.prefetchSlot(ahead.hashes[k]);
+    }
+}
+
+void ProjectClassifier::warm(const Ahead& ahead) const {
+    for (std::size_t k = 0; k < keys_.size(); ++k) {
+        if ((ahead.hashed >> k & 1) != 0 && (ahead.done >> k & 1) == 0) {
+            keys_[k].memo.prefetchEntry(ahead.hashes[k]);
         }
     }
 }
 
-bool ProjectClassifier::holds(const Slot& slot, const std::string& key) const {
-    return slot.length == key.size() &&
-           std::memcmp(keys_.data() + slot.offset, key.data(), key.size()) == 0;
-}
-
-std::size_t ProjectClassifier::insert(std::uint64_t hash, std::uint32_t rule,
-                                      const std::string& key) {
-    // Past the limits the cache starts again, so that a log of endless distinct titles
-    // can't hold the report's memory.
-    if (entries_ >= cacheLimit || keys_.size() + key.size() > keyBytesLimit) {
-        slots_.clear();
-        keys_.clear();
-        entries_ = 0;
+std::string_view ProjectClassifier::projectOf(const logformat::LogEvent& event, Ahead& ahead) {
+    if (rules_.rules.empty()) {
+        return uncategorised;
     }
-    if ((entries_ + 1) * 2 > slots_.size()) {
-        grow();
+    for (const std::size_t k : order_) {
+        if (settled(ahead)) {
+            break;
+        }
+        if ((ahead.done >> k & 1) == 0 && matters(k, ahead)) {
+            lookUp(k, event, ahead);
+        }
     }
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t at = static_cast<std::size_t>(hash) & mask;
-    while (slots_[at].rulePlusOne != 0) {
-        at = (at + 1) & mask;
-    }
-    slots_[at] = Slot{checkOf(hash), static_cast<std::uint32_t>(keys_.size()),
-                      static_cast<std::uint32_t>(key.size()), rule + 1};
-    keys_ += key;
-    ++entries_;
-    return at;
+    return nameOf(ahead);
 }
 
 std::string_view ProjectClassifier::projectOf(const logformat::LogEvent& event) {
     if (rules_.rules.empty()) {
         return uncategorised;
     }
-    makeKey(event, key_);
-    // Consecutive events are often the same window in another state, or the same one
-    // again after a moment elsewhere.
-    if (haveLast_ && holds(slots_[lastSlot_], key_)) {
-        return nameOf(slots_[lastSlot_].rulePlusOne - 1);
-    }
-    return lookUp(event, key_, hashOf(key_));
-}
-
-void ProjectClassifier::prepare(const logformat::LogEvent& event, Ahead& ahead) const {
-    if (rules_.rules.empty()) {
-        return;
-    }
-    makeKey(event, ahead.key);
-    ahead.hash = hashOf(ahead.key);
-    if (!slots_.empty()) {
-        prefetch(&slots_[static_cast<std::size_t>(ahead.hash) & (slots_.size() - 1)]);
-    }
-}
-
-void ProjectClassifier::warm(const Ahead& ahead) const {
-    if (slots_.empty()) {
-        return;
-    }
-    const Slot& slot = slots_[static_cast<std::size_t>(ahead.hash) & (slots_.size() - 1)];
-    if (slot.rulePlusOne != 0 && slot.offset < keys_.size()) {
-        prefetch(keys_.data() + slot.offset);
-    }
-}
-
-std::string_view ProjectClassifier::projectOf(const logformat::LogEvent& event,
-                                              const Ahead& ahead) {
-    if (rules_.rules.empty()) {
-        return uncategorised;
-    }
-    return lookUp(event, ahead.key, ahead.hash);
-}
-
-std::string_view ProjectClassifier::lookUp(const logformat::LogEvent& event, const std::string& key,
-                                           std::uint64_t hash) {
-    const std::uint32_t check = checkOf(hash);
-    std::optional<std::size_t> found;
-    if (!slots_.empty()) {
-        const std::size_t mask = slots_.size() - 1;
-        for (std::size_t at = static_cast<std::size_t>(hash) & mask; slots_[at].rulePlusOne != 0;
-             at = (at + 1) & mask) {
-            if (slots_[at].check == check && holds(slots_[at], key)) {
-                found = at;
-                break;
-            }
-        }
-    }
-    if (!found) {
-        found = insert(hash, static_cast<std::uint32_t>(firstMatch(rules_, event)), key);
-    }
-    lastSlot_ = *found;
-    haveLast_ = true;
-    return nameOf(slots_[*found].rulePlusOne - 1);
+    begin(now_);
+    return projectOf(event, now_);
 }
 
 } // namespace report

@@ -4,10 +4,10 @@
 #pragma once
 
 #include "activity_report/rules.h"
+#include "activity_report/value_memo.h"
 
+#include <array>
 #include <cstdint>
-#include <functional>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,9 +15,12 @@ namespace report {
 
 inline constexpr std::string_view uncategorised = "Uncategorised";
 
-// Classifies each distinct combination of the fields the rules read once per run: a
-// year holds a million events but far fewer distinct windows, and consecutive events
-// often repeat one.
+// A rule matches when every field it names does, so which rules an event's title allows
+// depends on the title alone: each distinct value of each field the rules read (and
+// each category) is matched once per run and its answer kept. A year holds a million
+// events but far fewer distinct titles, and only a dozen distinct programs; an event
+// then costs a lookup per field and an AND of their answers, and fewer lookups once the
+// fields looked at have settled the answer.
 class ProjectClassifier {
   public:
     ProjectClassifier() = default; // no rules: everything is Uncategorised
@@ -26,53 +29,51 @@ class ProjectClassifier {
     // The event's project path, "Uncategorised" when no rule matches.
     std::string_view projectOf(const logformat::LogEvent& event);
 
-    // The same for a reader that knows its next events: a year's combinations don't fit
-    // in the processor's cache, so the memory a lookup reads is asked for while the
-    // events before it are read. PREPARE as an event is read, WARM some events later,
-    // then PROJECT_OF with the same AHEAD.
+    // The same for a reader that knows its next events: a year's titles don't fit in the
+    // processor's cache, so the memory a lookup reads is asked for while the events
+    // before it are read. PREPARE as an event is read (it looks up the fields with few
+    // values at once), WARM some events later, then PROJECT_OF with the same AHEAD.
+    static constexpr std::size_t keyCount = ruleFieldCount + 1; // the fields, the category
     struct Ahead {
-        std::string key;
-        std::uint64_t hash = 0;
+        std::vector<std::uint64_t> allowed; // by the keys looked up so far
+        std::array<std::uint64_t, keyCount> hashes{};
+        unsigned done = 0;   // the keys looked up, or of no consequence, by index
+        unsigned hashed = 0; // the keys whose HASHES are set
     };
-    void prepare(const logformat::LogEvent& event, Ahead& ahead) const;
+    void prepare(const logformat::LogEvent& event, Ahead& ahead);
     void warm(const Ahead& ahead) const;
-    std::string_view projectOf(const logformat::LogEvent& event, const Ahead& ahead);
+    std::string_view projectOf(const logformat::LogEvent& event, Ahead& ahead);
 
     const RuleSet& rules() const { return rules_; }
-    std::size_t distinctCombinations() const { return entries_; }
+    // How many distinct values were matched against the rules so far.
+    std::size_t distinctValues() const;
 
   private:
-    // The bytes of the fields the rules read, each with its length ahead of it, so that
-    // two combinations have the same key only when they are the same.
-    void makeKey(const logformat::LogEvent& event, std::string& key) const;
-    std::string_view lookUp(const logformat::LogEvent& event, const std::string& key,
-                            std::uint64_t hash);
-    std::string_view nameOf(std::size_t rule) const;
-
-    // The cache: open addressing over a power of two of slots, the keys' bytes kept one
-    // after another in one string, so that a lookup touches a slot and one key, not a
-    // chain of nodes and their separately allocated strings. A slot is 16 bytes, four to
-    // a cache line: a year's combinations don't fit in the processor's cache, and each
-    // lookup's first miss is the slot.
-    struct Slot {
-        std::uint32_t check = 0;  // the hash's high half: most other keys differ in it
-        std::uint32_t offset = 0; // into KEYS_
-        std::uint32_t length = 0;
-        std::uint32_t rulePlusOne = 0; // 0: an empty slot
+    // What the rules read of an event: a text field, or (the last) its category.
+    struct Key {
+        std::size_t index = 0; // a RuleField, or ruleFieldCount for the category
+        ValueMemo memo;
+        std::vector<std::uint64_t> names; // the rules that name it
     };
-    static std::uint64_t hashOf(std::string_view key);
-    // The slot it took.
-    std::size_t insert(std::uint64_t hash, std::uint32_t rule, const std::string& key);
-    bool holds(const Slot& slot, const std::string& key) const; // whether SLOT holds KEY
-    void grow();
+    static std::string_view valueOf(const logformat::LogEvent& event, std::size_t index);
+    // Whether the first rule AHEAD allows names no key still to be looked up, so that
+    // none of them can change it.
+    bool settled(const Ahead& ahead) const;
+    // Whether key K could still take away the first rule AHEAD allows.
+    bool matters(std::size_t k, const Ahead& ahead) const;
+    void lookUp(std::size_t k, const logformat::LogEvent& event, Ahead& ahead);
+    // A new event: nothing looked up, and now and then the keys sorted again.
+    void begin(Ahead& ahead);
+    std::string_view nameOf(const Ahead& ahead) const;
 
     RuleSet rules_;
-    std::vector<Slot> slots_;
-    std::string keys_;
-    std::size_t entries_ = 0;
-    std::string key_;
-    std::size_t lastSlot_ = 0; // the last event's, when HAVE_LAST_
-    bool haveLast_ = false;
+    std::size_t words_ = 0;
+    std::vector<Key> keys_;
+    std::vector<std::size_t> order_; // keys_ by how many values they hold, fewest first
+    std::size_t sinceReorder_ = 0;
+    std::vector<std::uint64_t> fresh_; // scratch for a value's mask
+    std::vector<int> matched_;
+    Ahead now_; // for events classified without a look-ahead
 };
 
 } // namespace report

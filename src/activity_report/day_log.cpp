@@ -318,9 +318,11 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
             placeOldest();
         }
         Waiting& slot = waiting[(waitingFrom + waitingCount) % lookahead];
-        slot.event = event;
+        // The reader fills every field of its event anew: it can have this slot's
+        // storage in exchange.
+        std::swap(slot.event, event);
         slot.source = source;
-        if (event.state == logformat::ActivityState::active) {
+        if (slot.event.state == logformat::ActivityState::active) {
             projects->prepare(slot.event, slot.ahead);
         }
         ++waitingCount;

@@ -5,6 +5,8 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
+#include <bit>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -353,33 +355,64 @@ bool categoryMatches(const Rule& rule, std::int64_t category) {
 
 } // namespace
 
-std::size_t firstMatch(const RuleSet& rules, const logformat::LogEvent& event) {
-    const std::size_t count = rules.rules.size();
-    // Every rule naming a field fails unless the field's set found its pattern.
-    std::vector<std::uint8_t> failed(count, 0);
-    std::vector<int> matched;
-    for (std::size_t f = 0; f < ruleFieldCount; ++f) {
-        const std::vector<std::uint32_t>& members = rules.setRules[f];
-        if (members.empty()) {
+std::size_t ruleMaskWords(const RuleSet& rules) {
+    return (rules.rules.size() + 63) / 64;
+}
+
+void allowedByText(const RuleSet& rules, RuleField field, std::string_view text,
+                   std::uint64_t* mask, std::vector<int>& matched) {
+    const std::size_t words = ruleMaskWords(rules);
+    std::fill(mask, mask + words, ~std::uint64_t{0});
+    const auto f = static_cast<std::size_t>(field);
+    const std::vector<std::uint32_t>& members = rules.setRules[f];
+    if (members.empty()) {
+        return;
+    }
+    text::matchingPatterns(rules.sets[f], text, matched);
+    std::size_t next = 0;
+    for (std::size_t m = 0; m < members.size(); ++m) {
+        if (next < matched.size() && static_cast<std::size_t>(matched[next]) == m) {
+            ++next;
             continue;
         }
-        text::matchingPatterns(rules.sets[f], ruleFieldText(event, static_cast<RuleField>(f)),
-                               matched);
-        std::size_t next = 0;
-        for (std::size_t m = 0; m < members.size(); ++m) {
-            if (next < matched.size() && static_cast<std::size_t>(matched[next]) == m) {
-                ++next;
-                continue;
-            }
-            failed[members[m]] = 1;
+        mask[members[m] / 64] &= ~(std::uint64_t{1} << (members[m] % 64));
+    }
+}
+
+void allowedByCategory(const RuleSet& rules, std::int64_t category, std::uint64_t* mask) {
+    std::fill(mask, mask + ruleMaskWords(rules), ~std::uint64_t{0});
+    for (std::size_t r = 0; r < rules.rules.size(); ++r) {
+        if (!categoryMatches(rules.rules[r], category)) {
+            mask[r / 64] &= ~(std::uint64_t{1} << (r % 64));
         }
     }
-    for (std::size_t r = 0; r < count; ++r) {
-        if (failed[r] == 0 && categoryMatches(rules.rules[r], event.category)) {
-            return r;
+}
+
+std::size_t firstAllowed(const RuleSet& rules, const std::uint64_t* mask) {
+    const std::size_t words = ruleMaskWords(rules);
+    for (std::size_t w = 0; w < words; ++w) {
+        if (mask[w] != 0) {
+            // Bits past the last rule are set too; the rule count caps them.
+            return std::min(rules.rules.size(),
+                            w * 64 + static_cast<std::size_t>(std::countr_zero(mask[w])));
         }
     }
-    return count;
+    return rules.rules.size();
+}
+
+std::size_t firstMatch(const RuleSet& rules, const logformat::LogEvent& event) {
+    const std::size_t words = ruleMaskWords(rules);
+    std::vector<std::uint64_t> allowed(words), field(words);
+    std::vector<int> matched;
+    allowedByCategory(rules, event.category, allowed.data());
+    for (std::size_t f = 0; f < ruleFieldCount; ++f) {
+        const auto which = static_cast<RuleField>(f);
+        allowedByText(rules, which, ruleFieldText(event, which), field.data(), matched);
+        for (std::size_t w = 0; w < words; ++w) {
+            allowed[w] &= field[w];
+        }
+    }
+    return firstAllowed(rules, allowed.data());
 }
 
 std::size_t firstMatchOneByOne(const RuleSet& rules, const logformat::LogEvent& event) {

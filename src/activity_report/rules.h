@@ -54,6 +54,17 @@ RulesRead parseRules(std::string_view tomlText, std::string_view name);
 // (REQUIRED false), and an error when the user named it.
 RulesRead readRulesFile(const std::filesystem::path& file, bool required);
 
+// Rules as bits, 64 to a word: bit R of word R / 64 stands for rule R. A field's value
+// or a category allows the rules that don't name it and those whose pattern or category
+// it matches; the first rule allowed by all of an event's is the one that matches it.
+std::size_t ruleMaskWords(const RuleSet& rules);
+// Into MASK (ruleMaskWords words); MATCHED is scratch storage.
+void allowedByText(const RuleSet& rules, RuleField field, std::string_view text,
+                   std::uint64_t* mask, std::vector<int>& matched);
+void allowedByCategory(const RuleSet& rules, std::int64_t category, std::uint64_t* mask);
+// The first rule MASK allows, or RULES.rules.size() when it allows none.
+std::size_t firstAllowed(const RuleSet& rules, const std::uint64_t* mask);
+
 // The index of the first rule that matches EVENT, or RULES.rules.size() when none does.
 std::size_t firstMatch(const RuleSet& rules, const logformat::LogEvent& event);
 

@@ -106,46 +106,97 @@ TEST(Rules, NoRulesAndCatchAllRule) {
     EXPECT_EQ(catchAll.projectOf(event("Word", "x")), "Other");
 }
 
-// The cache is keyed by the fields the rules read and by nothing else, with each field's
-// length: "ab" then "c" is not "a" then "bc".
+// Each field's values are kept apart: "ab" then "c" is not "a" then "bc", and a field
+// no rule reads is not looked at.
 TEST(Rules, CacheAnswersAsTheRulesDo) {
     ProjectClassifier split(
         rulesOf("[[rule]]\nproject = \"Joined\"\napp = \"^ab$\"\ntitle = \"^c$\"\n"));
     EXPECT_EQ(split.projectOf(event("ab", "c")), "Joined");
     EXPECT_EQ(split.projectOf(event("a", "bc")), "Uncategorised");
     EXPECT_EQ(split.projectOf(event("ab", "c")), "Joined");
-    EXPECT_EQ(split.distinctCombinations(), 2u);
+    EXPECT_EQ(split.projectOf(event("a", "c")), "Uncategorised");
+    // Two apps and one title: once the app has failed the only rule, no title can
+    // change the answer, and "bc" is never matched.
+    EXPECT_EQ(split.distinctValues(), 3u);
 
-    // Fields no rule reads don't make combinations of their own.
     ProjectClassifier byApp(rulesOf("[[rule]]\nproject = \"Writing\"\napp = \"Word\"\n"));
     for (int i = 0; i < 50; ++i) {
         logformat::LogEvent e = event(i % 2 ? "Word" : "Excel", "title " + std::to_string(i));
         e.pid = static_cast<std::uint64_t>(i);
         EXPECT_EQ(byApp.projectOf(e), i % 2 ? "Writing" : "Uncategorised");
     }
-    EXPECT_EQ(byApp.distinctCombinations(), 2u);
+    EXPECT_EQ(byApp.distinctValues(), 2u);
 
-    // Many events, repeating, in every order: the cached answer is the rules' own.
+    // Many events, repeating, in every order, with more titles than are looked up at
+    // once: the answer, straight away or with a look-ahead, is the rules' own.
     ProjectClassifier cached(rulesOf(rules));
+    ProjectClassifier ahead(rulesOf(rules));
     const RuleSet& set = cached.rules();
     const std::vector<std::string> apps = {"Microsoft Word", "Microsoft Edge", "Spotify",
                                            "Visual Studio Code", "PuTTY"};
-    const std::vector<std::string> titles = {"invoice 1", "news", "plan", "été", ""};
+    const std::vector<std::string> words = {"invoice ", "news ", "plan ", "été ", ""};
     std::mt19937 random(17);
-    for (int i = 0; i < 2000; ++i) {
-        const auto pick = [&](const std::vector<std::string>& from) {
-            return from[random() % from.size()];
-        };
-        const logformat::LogEvent e =
-            event(pick(apps), pick(titles), pick(titles), i % 3 ? "C:/src/app/x" : "",
-                  i % 5 ? "/Device/putty.exe" : "", static_cast<std::int64_t>(random() % 16));
+    constexpr std::size_t lag = 8;
+    std::vector<logformat::LogEvent> events;
+    std::vector<ProjectClassifier::Ahead> aheads(lag);
+    const auto check = [&](const logformat::LogEvent& e, std::string_view project) {
         const std::size_t expected = firstMatchOneByOne(set, e);
-        const std::string_view project = cached.projectOf(e);
         EXPECT_EQ(project, expected < set.rules.size()
                                ? std::string_view(set.rules[expected].project)
-                               : uncategorised);
+                               : uncategorised)
+            << e.app << " " << e.title;
+    };
+    for (std::size_t i = 0; i + 1 < 6000 + lag; ++i) {
+        if (i < 6000) {
+            const auto pick = [&](const std::vector<std::string>& from) {
+                return from[random() % from.size()];
+            };
+            const std::string title = pick(words) + std::to_string(random() % 2000);
+            events.push_back(event(pick(apps), title, pick(words), i % 3 ? "C:/src/app/x" : "",
+                                   i % 5 ? "/Device/putty.exe" : "",
+                                   static_cast<std::int64_t>(random() % 16)));
+            check(events[i], cached.projectOf(events[i]));
+            ahead.prepare(events[i], aheads[i % lag]);
+        }
+        if (i >= lag / 2 && i - lag / 2 < events.size()) {
+            ahead.warm(aheads[(i - lag / 2) % lag]);
+        }
+        if (i + 1 >= lag) {
+            const std::size_t oldest = i + 1 - lag;
+            check(events[oldest], ahead.projectOf(events[oldest], aheads[oldest % lag]));
+        }
     }
-    EXPECT_LT(cached.distinctCombinations(), 2000u);
+    EXPECT_GT(cached.distinctValues(), 1024u);
+    EXPECT_LT(cached.distinctValues(), 6000u);
+    // A look-ahead that lost its values' places would still answer right, but keep each
+    // value again and again.
+    EXPECT_LT(ahead.distinctValues(), cached.distinctValues() * 11 / 10);
+}
+
+// More rules than one word of bits holds: the first match is found in any word, and a
+// rule that fails on one field is not let through by another's word.
+TEST(Rules, ManyRulesAcrossWordsOfBits) {
+    std::string toml;
+    for (int r = 0; r < 130; ++r) {
+        toml += "[[rule]]\nproject = \"R" + std::to_string(r) + "\"\ntitle = \"^t" +
+                std::to_string(r) + "$\"\n" + (r % 2 ? "app = \"odd\"\n" : "") + "\n";
+    }
+    toml += "[[rule]]\nproject = \"Rest\"\n";
+    ProjectClassifier classifier(rulesOf(toml));
+    const std::pair<logformat::LogEvent, std::string_view> cases[] = {
+        {event("", "t0"), "R0"},         {event("odd", "t63"), "R63"},
+        {event("", "t63"), "Rest"},      {event("", "t64"), "R64"},
+        {event("odd", "t65"), "R65"},    {event("odd", "t127"), "R127"},
+        {event("", "t128"), "R128"},     {event("odd", "t129"), "R129"},
+        {event("even", "t129"), "Rest"}, {event("", "t130"), "Rest"},
+    };
+    for (int pass = 0; pass < 2; ++pass) { // matched, then answered from the memo
+        for (const auto& [e, project] : cases) {
+            EXPECT_EQ(classifier.projectOf(e), project) << e.title;
+            const std::size_t rule = firstMatchOneByOne(classifier.rules(), e);
+            EXPECT_EQ(firstMatch(classifier.rules(), e), rule) << e.title;
+        }
+    }
 }
 
 TEST(Rules, DepthRollsUpToTheFirstLevels) {
