@@ -29,8 +29,13 @@ std::vector<text::Pattern> compilePatterns(const std::vector<std::string>& patte
 }
 
 logformat::LogEvent describeSample(const std::optional<Sample>& sample,
-                                   std::optional<std::int64_t> idleMs, const ActivityRules& rules) {
+                                   std::optional<std::int64_t> idleMs, const ActivityRules& rules,
+                                   bool sessionLocked) {
     logformat::LogEvent what;
+    if (sessionLocked) {
+        what.state = ActivityState::locked;
+        return what;
+    }
     if (!sample) {
         what.state = ActivityState::unavailable;
         return what;

@@ -27,8 +27,11 @@ std::vector<text::Pattern> compilePatterns(const std::vector<std::string>& patte
 using logformat::excludedTitle;
 
 // The event fields (start and end left at zero) for SAMPLE, or for a sampler run that
-// gave none (unavailable). IDLE_MS is the time since the last input, when known.
+// gave none (unavailable). IDLE_MS is the time since the last input, when known;
+// SESSION_LOCKED, whether the login manager says the session is locked: the window
+// behind a lock screen is not what the user is doing, and its text is not recorded.
 logformat::LogEvent describeSample(const std::optional<Sample>& sample,
-                                   std::optional<std::int64_t> idleMs, const ActivityRules& rules);
+                                   std::optional<std::int64_t> idleMs, const ActivityRules& rules,
+                                   bool sessionLocked = false);
 
 } // namespace activity_log

@@ -11,6 +11,7 @@
 #include "platform/collector_session.h"
 #include "platform/console.h"
 #include "platform/input_idle.h"
+#include "platform/session_lock.h"
 #include "platform/system.h"
 #include "text/utf8_path.h"
 
@@ -170,6 +171,7 @@ int runCollector(const Options& options) {
         lastWall = wall;
         // Idle time at the same moment: the last input is the sample's time minus it.
         const std::optional<std::int64_t> idle = idleTime.at(tick, rules.idleAfterMs);
+        const bool locked = platform::sessionLocked().value_or(false);
         const platform::ChildRun run = platform::runChild(
             sampler, timeout, [] { return platform::waitForStopRequest(Milliseconds(0)); });
         if (run.abandoned) {
@@ -180,7 +182,7 @@ int runCollector(const Options& options) {
         observation.wallMs = wall;
         observation.monotonicMs = monotonicMs(tick);
         observation.idleMs = idle;
-        observation.what = describeSample(sampleOf(run), idle, rules);
+        observation.what = describeSample(sampleOf(run), idle, rules, locked);
         const FolderHold hold = holdFolder(store);
         keepEvents(store, observe(builder, observation));
         if (hold == FolderHold::busy) {

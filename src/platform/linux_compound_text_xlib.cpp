@@ -1,6 +1,7 @@
 // COMPOUND_TEXT through Xlib, which knows every character set the encoding can
 // designate. Xlib is loaded only here, when a window's title comes in this encoding:
 // the modern clients that give _NET_WM_NAME never make a run pay for loading it.
+#include "platform/dl_symbol_linux.h"
 #include "platform/linux_compound_text.h"
 
 #include <X11/Xlib.h>
@@ -12,14 +13,6 @@
 
 namespace platform {
 namespace {
-
-// Points function at the library's function of that name, or at none. Its type is the
-// one Xlib's headers declare.
-template <class Function> void bind(void* library, const char* name, Function*& function) {
-    void* address = library != nullptr ? dlsym(library, name) : nullptr;
-    static_assert(sizeof address == sizeof function);
-    std::memcpy(&function, &address, sizeof function);
-}
 
 int ignoreError(Display*, XErrorEvent*) {
     return 0;
@@ -42,14 +35,14 @@ struct Xlib {
     // Never unloaded: Xlib keeps its locale data and our handlers for the rest of the
     // process, and the process ends right after the line.
     Xlib() : library(dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL)) {
-        bind(library, "XOpenDisplay", openDisplay);
-        bind(library, "XCloseDisplay", closeDisplay);
-        bind(library, "Xutf8TextPropertyToTextList", toTextList);
-        bind(library, "XFreeStringList", freeStringList);
-        bind(library, "XInternAtom", internAtom);
-        bind(library, "XSetErrorHandler", setErrorHandler);
-        bind(library, "XSetIOErrorHandler", setIoErrorHandler);
-        bind(library, "XSetIOErrorExitHandler", setIoErrorExitHandler);
+        bindSymbol(library, "XOpenDisplay", openDisplay);
+        bindSymbol(library, "XCloseDisplay", closeDisplay);
+        bindSymbol(library, "Xutf8TextPropertyToTextList", toTextList);
+        bindSymbol(library, "XFreeStringList", freeStringList);
+        bindSymbol(library, "XInternAtom", internAtom);
+        bindSymbol(library, "XSetErrorHandler", setErrorHandler);
+        bindSymbol(library, "XSetIOErrorHandler", setIoErrorHandler);
+        bindSymbol(library, "XSetIOErrorExitHandler", setIoErrorExitHandler);
     }
     bool usable() const {
         return openDisplay != nullptr && closeDisplay != nullptr && toTextList != nullptr &&

@@ -2,6 +2,7 @@
 // loaded through KWin's scripting interface on the session bus, run once, and calls
 // this process back with the window's caption, resource class and pid. sd-bus
 // (libsystemd) is loaded only here, so a run elsewhere never pays for it.
+#include "platform/dl_symbol_linux.h"
 #include "platform/fd_linux.h"
 #include "platform/linux_desktop.h"
 
@@ -18,12 +19,6 @@
 
 namespace platform::desktop {
 namespace {
-
-template <class Function> void bind(void* library, const char* name, Function*& function) {
-    void* address = library != nullptr ? dlsym(library, name) : nullptr;
-    static_assert(sizeof address == sizeof function);
-    std::memcpy(&function, &address, sizeof function);
-}
 
 struct SdBus {
     decltype(&sd_bus_open_user) openUser = nullptr;
@@ -61,7 +56,7 @@ struct SdBus {
 
   private:
     template <class Function> void take(void* library, const char* name, Function*& function) {
-        bind(library, name, function);
+        bindSymbol(library, name, function);
         complete = complete && function != nullptr;
     }
 };

@@ -3,6 +3,7 @@
 // rest of the run; an X error only makes the query at hand come back empty. xcb rather
 // than Xlib because the sampler runs every few seconds: it is far cheaper to load and
 // to connect, and it lets the queries of one call share one round trip.
+#include "platform/dl_symbol_linux.h"
 #include "platform/linux_compound_text.h"
 #include "platform/linux_desktop.h"
 #include "platform/platform.h"
@@ -50,12 +51,6 @@ constexpr int clientSearchWindows = 512;
 
 // libxcb and its X-Resource library, loaded by the first X11 query: a run on Wayland,
 // or with no desktop, never pays for loading them (and the libraries they need).
-template <class Function> void bind(void* library, const char* name, Function*& function) {
-    void* address = library != nullptr ? dlsym(library, name) : nullptr;
-    static_assert(sizeof address == sizeof function);
-    std::memcpy(&function, &address, sizeof function);
-}
-
 struct Xcb {
     decltype(&xcb_connect) connect = nullptr;
     decltype(&xcb_connection_has_error) connectionHasError = nullptr;
@@ -125,7 +120,7 @@ struct Xcb {
   private:
     bool complete = true;
     template <class Function> void take(void* library, const char* name, Function*& function) {
-        bind(library, name, function);
+        bindSymbol(library, name, function);
         complete = complete && function != nullptr;
     }
 };

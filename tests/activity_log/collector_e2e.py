@@ -808,16 +808,65 @@ def forget_crash(work):
     print(f"forget-crash: killed at {kills} system calls")
 
 
+def locked(work):
+    # systemd-logind's LockedHint, from a stand-in on a private bus: the session locked
+    # for a while is one locked event, with none of the window's text, between two
+    # active ones; a login manager that goes away leaves the collector sampling on.
+    socket = os.path.join(work, "system_bus_socket")
+    bus = subprocess.Popen([ARGS.dbus_daemon, "--session", "--nofork", "--print-address",
+                            f"--address=unix:path={socket}"], stdout=subprocess.PIPE)
+    logind = None
+    try:
+        env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=bus.stdout.readline().decode().strip())
+        state = os.path.join(work, "locked")
+        with open(state, "w") as f:
+            f.write("0")
+        logind = subprocess.Popen([ARGS.logind, state], env=env, stdout=subprocess.PIPE)
+        check(logind.stdout.readline() == b"ready\n", "the stand-in logind started")
+        log = os.path.join(work, "log-locked")
+        run = collector(log, "--interval", "0.1", env=env,
+                        sampler=stand_in(work, "mail", printing(FIXED)))
+        for locked_now in ["1", "0"]:
+            time.sleep(0.8)
+            with open(state + ".new", "w") as f:
+                f.write(locked_now)
+            os.replace(state + ".new", state)
+        time.sleep(0.8)
+        logind.kill()
+        logind.wait()
+        time.sleep(0.8)
+        run.send_signal(signal.SIGTERM)
+        code, _, err = finish(run)
+        check(code == 0 and err == "", f"locked: status {code}, stderr {err!r}")
+        events = read_log(log)
+        check(states(events) == ["active", "locked", "active"], f"locked: {states(events)}")
+        check_contiguous(events, "locked")
+        if states(events) == ["active", "locked", "active"]:
+            lock = events[1]
+            check(lock["title"] == "" and lock["app"] == "" and lock["pid"] == 0,
+                  f"the locked event keeps no window: {lock}")
+            check(0.5 <= lock["seconds"] <= 1.2, f"locked for {lock['seconds']} s, not 0.8")
+            check(events[2]["seconds"] >= 1.3, f"after the lock, {events[2]['seconds']} s: the "
+                  "collector stopped sampling when logind went away")
+    finally:
+        for process in (logind, bus):
+            if process and process.poll() is None:
+                process.kill()
+                process.wait()
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
     parser.add_argument("group", choices=["desktop", "faults", "crash", "privacy", "hostile",
-                                          "unwritable", "forget", "forget-crash"])
+                                          "unwritable", "forget", "forget-crash", "locked"])
     parser.add_argument("--collector", required=True)
     parser.add_argument("--sampler", required=True)
     parser.add_argument("--test-window")
     parser.add_argument("--xvfb")
     parser.add_argument("--strace")
+    parser.add_argument("--dbus-daemon")
+    parser.add_argument("--logind")
     ARGS = parser.parse_args()
     ARGS.collector = os.path.abspath(ARGS.collector)
     work = tempfile.mkdtemp(prefix="activity-log-e2e-")

@@ -290,6 +290,16 @@ TEST(ActivityRules, WhatASampleSays) {
     EXPECT_EQ(describeSample(windowSample("call", "Zoom"), 999999, rules).state, active);
     EXPECT_EQ(describeSample(windowSample("", "Locked screen"), 999999, rules).state,
               ActivityState::locked);
+    // A session the login manager calls locked is locked, whatever window is behind the
+    // lock screen, and none of that window's text is kept.
+    for (const auto& sample : std::initializer_list<std::optional<activity_log::Sample>>{
+             windowSample("report", "Microsoft Word"), windowSample("call", "Zoom"),
+             std::nullopt}) {
+        const auto locked = describeSample(sample, 0, rules, true);
+        EXPECT_EQ(locked.state, ActivityState::locked);
+        EXPECT_EQ(locked.title + locked.app + locked.exePath + locked.doc, "");
+        EXPECT_EQ(locked.pid, 0u);
+    }
     activity_log::Sample noWindow;
     EXPECT_EQ(describeSample(noWindow, 0, rules).state, none);
     EXPECT_EQ(describeSample(std::nullopt, 0, rules).state, unavailable);
