@@ -10,6 +10,22 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+// A command line that asked for help, or was refused: what its parser said, and the
+// status it gave.
+template <class Parsed> int answered(const Parsed& parsed) {
+    if (!parsed.out.empty()) {
+        platform::writeStandardOutput(parsed.out);
+    }
+    if (!parsed.err.empty()) {
+        platform::writeStandardError(parsed.err);
+    }
+    return parsed.exitCode;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
     if (!arguments.empty()) {
@@ -24,25 +40,13 @@ int main(int argc, char** argv) {
                 .count(),
             platform::localUtcOffsetMinutes);
         if (!parsed.options) {
-            if (!parsed.out.empty()) {
-                platform::writeStandardOutput(parsed.out);
-            }
-            if (!parsed.err.empty()) {
-                platform::writeStandardError(parsed.err);
-            }
-            return parsed.exitCode;
+            return answered(parsed);
         }
         return activity_log::runForget(*parsed.options);
     }
     const activity_log::ParsedOptions parsed = activity_log::parseOptions(arguments);
     if (!parsed.options) {
-        if (!parsed.out.empty()) {
-            platform::writeStandardOutput(parsed.out);
-        }
-        if (!parsed.err.empty()) {
-            platform::writeStandardError(parsed.err);
-        }
-        return parsed.exitCode;
+        return answered(parsed);
     }
     return activity_log::runCollector(*parsed.options);
 }
