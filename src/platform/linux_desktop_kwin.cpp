@@ -84,7 +84,7 @@ struct Bus {
 
 struct Reply {
     sd_bus_message* message = nullptr;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{nullptr, nullptr, 0}; // SD_BUS_ERROR_NULL, without its C compound literal
     Reply() = default;
     Reply(const Reply&) = delete;
     Reply& operator=(const Reply&) = delete;

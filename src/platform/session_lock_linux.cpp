@@ -56,7 +56,7 @@ struct Connection {
 
 // sd-bus's error, freed on every way out.
 struct BusError {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{nullptr, nullptr, 0}; // SD_BUS_ERROR_NULL, without its C compound literal
     BusError() = default;
     BusError(const BusError&) = delete;
     BusError& operator=(const BusError&) = delete;
