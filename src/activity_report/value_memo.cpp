@@ -13,7 +13,9 @@ namespace {
 // The memo's bounds: past them it starts again, so that a log of endless distinct
 // titles can't hold the report's memory.
 constexpr std::size_t entryLimit = std::size_t{1} << 20;
-constexpr std::size_t storeWordsLimit = (std::size_t{256} << 20) / 8;
+// Up to six memos (five fields and the category) live at once: 64 MiB of values each
+// holds a year's titles many times over.
+constexpr std::size_t storeWordsLimit = (std::size_t{64} << 20) / 8;
 // A longer value is matched each time it comes: kept, it would crowd out the others.
 constexpr std::size_t valueBytesLimit = std::size_t{1} << 20;
 

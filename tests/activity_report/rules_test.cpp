@@ -3,6 +3,7 @@
 #include "activity_report/classifier.h"
 #include "activity_report/rules.h"
 #include "activity_report/totals.h"
+#include "activity_report/value_memo.h"
 
 #include <gtest/gtest.h>
 
@@ -197,6 +198,31 @@ TEST(Rules, ManyRulesAcrossWordsOfBits) {
             EXPECT_EQ(firstMatch(classifier.rules(), e), rule) << e.title;
         }
     }
+}
+
+// A log of endless distinct long titles can't hold the report's memory: past its bounds
+// the memo starts again, and never answers for one value with another's rules.
+TEST(Rules, MemoStartsAgainPastItsBounds) {
+    ValueMemo memo(1);
+    const auto value = [](std::uint64_t i) {
+        return std::to_string(i) + std::string((1 << 20) - 16, 'x');
+    };
+    constexpr std::uint64_t count = 80;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const std::string text = value(i);
+        memo.insert(text, ValueMemo::hashOf(text), &i);
+    }
+    EXPECT_LT(memo.size(), count);
+    std::size_t kept = 0;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const std::string text = value(i);
+        if (const std::uint64_t* mask = memo.find(text, ValueMemo::hashOf(text))) {
+            EXPECT_EQ(*mask, i);
+            ++kept;
+        }
+    }
+    EXPECT_EQ(kept, memo.size());
+    EXPECT_GT(kept, 0u);
 }
 
 TEST(Rules, DepthRollsUpToTheFirstLevels) {
