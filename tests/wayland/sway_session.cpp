@@ -1,7 +1,6 @@
 #include "sway_session.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -17,45 +16,13 @@
 #include <sstream>
 #include <thread>
 
-extern char** environ;
-
 namespace wayland_test {
 namespace {
 
-std::vector<std::string> environmentWith(const Environment& changes) {
-    std::vector<std::string> entries;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string text = *entry;
-        if (!changes.contains(text.substr(0, text.find('=')))) {
-            entries.push_back(text);
-        }
-    }
-    for (const auto& [name, value] : changes) {
-        if (value) {
-            entries.push_back(name + "=" + *value);
-        }
-    }
-    return entries;
-}
-
-std::vector<char*> pointers(std::vector<std::string>& strings) {
-    std::vector<char*> result;
-    for (std::string& s : strings) {
-        result.push_back(s.data());
-    }
-    result.push_back(nullptr);
-    return result;
-}
-
-std::string readAll(int descriptor) {
-    std::string text;
-    char chunk[4096];
-    ssize_t count;
-    while ((count = read(descriptor, chunk, sizeof chunk)) > 0) {
-        text.append(chunk, static_cast<std::size_t>(count));
-    }
-    return text;
-}
+using test_support::environmentWith;
+using test_support::pointers;
+using test_support::readAll;
+using test_support::readLine;
 
 std::string readExactly(int descriptor, std::size_t count) {
     std::string text(count, '\0');
@@ -68,19 +35,6 @@ std::string readExactly(int descriptor, std::size_t count) {
         got += static_cast<std::size_t>(n);
     }
     return text;
-}
-
-std::string readLine(int descriptor, int timeoutMs) {
-    std::string line;
-    pollfd waiting{descriptor, POLLIN, 0};
-    char byte;
-    while (poll(&waiting, 1, timeoutMs) > 0 && read(descriptor, &byte, 1) == 1) {
-        line.push_back(byte);
-        if (byte == '\n') {
-            break;
-        }
-    }
-    return line;
 }
 
 template <class Test> bool waitFor(Test test, std::chrono::seconds limit) {

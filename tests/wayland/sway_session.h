@@ -2,6 +2,8 @@
 // the processes the tests start on it.
 #pragma once
 
+#include "child_io.h"
+
 #include <sys/types.h>
 
 #include <filesystem>
@@ -14,8 +16,7 @@ namespace wayland_test {
 
 namespace fs = std::filesystem;
 
-// Environment variables to set (a value) or unset (nullopt) for a child.
-using Environment = std::map<std::string, std::optional<std::string>>;
+using test_support::Environment;
 
 struct Result {
     std::string out;

@@ -2,10 +2,11 @@
 // client, named as a known application, and the line the program prints for it.
 //
 //   x11_desktop_test SAMPLER TEST_WINDOW XVFB [gtest options]
+#include "child_io.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -21,9 +22,11 @@
 #include <string_view>
 #include <vector>
 
-extern char** environ;
-
 namespace {
+
+using test_support::pointers;
+using test_support::readAll;
+using test_support::readLine;
 
 namespace fs = std::filesystem;
 
@@ -67,25 +70,7 @@ struct Pipe {
 
 // The environment of this process with DISPLAY set to display, or unset when none.
 std::vector<std::string> environmentWith(const std::optional<std::string>& display) {
-    std::vector<std::string> entries;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::string_view(*entry).substr(0, 8) != "DISPLAY=") {
-            entries.emplace_back(*entry);
-        }
-    }
-    if (display) {
-        entries.push_back("DISPLAY=" + *display);
-    }
-    return entries;
-}
-
-std::vector<char*> pointers(std::vector<std::string>& strings) {
-    std::vector<char*> result;
-    for (std::string& s : strings) {
-        result.push_back(s.data());
-    }
-    result.push_back(nullptr);
-    return result;
+    return test_support::environmentWith({{"DISPLAY", display}});
 }
 
 // Starts program with its standard input and output on pipes; -1 on failure.
@@ -108,30 +93,6 @@ pid_t spawn(const std::string& program, std::vector<std::string> arguments,
     }
     posix_spawn_file_actions_destroy(&actions);
     return pid;
-}
-
-// Reads up to a line feed, or until the writer closes or the time runs out.
-std::string readLine(int descriptor, int timeoutMs) {
-    std::string line;
-    pollfd waiting{descriptor, POLLIN, 0};
-    char byte;
-    while (poll(&waiting, 1, timeoutMs) > 0 && read(descriptor, &byte, 1) == 1) {
-        line.push_back(byte);
-        if (byte == '\n') {
-            break;
-        }
-    }
-    return line;
-}
-
-std::string readAll(int descriptor) {
-    std::string text;
-    char chunk[4096];
-    ssize_t count;
-    while ((count = read(descriptor, chunk, sizeof chunk)) > 0) {
-        text.append(chunk, static_cast<std::size_t>(count));
-    }
-    return text;
 }
 
 // One run of the program: what it printed, or a note on how it ended otherwise.
