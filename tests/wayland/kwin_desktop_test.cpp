@@ -5,6 +5,7 @@
 //
 //   kwin_desktop_test SAMPLER WAYLAND_CLIENT X11_WINDOW KWIN DBUS_DAEMON DBUS_SEND [gtest
 //   options]
+#include "expected_line.h"
 #include "kwin_session.h"
 #include "platform/input_idle.h"
 
@@ -43,9 +44,7 @@ class VirtualKwin : public testing::Environment {
 
 std::string line(const std::string& title, const std::string& curated, const std::string& pid,
                  const std::string& name, const std::string& path, int category) {
-    return "{\"Title\": \"" + title + "\", \"Curated_title\": \"" + curated + "\", \"Doc\": \"" +
-           curated + "\", \"URL\": \"\", \"Owner\": {\"Pid\": " + pid + ", \"Name\": \"" + name +
-           "\", \"Path\": \"" + path + "\"}, \"App_cat_nb\": " + std::to_string(category) + "}\r\n";
+    return test_support::expectedLine(title, curated, curated, pid, name, path, category);
 }
 
 const std::string noWindowLine = line("", "", "0", "Unknown", "", 0);

@@ -4,6 +4,7 @@
 // manager where there is no IPC; a compositor that offers neither.
 //
 //   wayland_desktop_test SAMPLER WAYLAND_CLIENT X11_WINDOW SWAY [gtest options]
+#include "expected_line.h"
 #include "sway_session.h"
 
 #include <gtest/gtest.h>
@@ -39,13 +40,7 @@ class HeadlessSway : public testing::Environment {
     Sway session_;
 };
 
-std::string line(const std::string& title, const std::string& curated, const std::string& document,
-                 const std::string& pid, const std::string& name, const std::string& path,
-                 int category) {
-    return "{\"Title\": \"" + title + "\", \"Curated_title\": \"" + curated + "\", \"Doc\": \"" +
-           document + "\", \"URL\": \"\", \"Owner\": {\"Pid\": " + pid + ", \"Name\": \"" + name +
-           "\", \"Path\": \"" + path + "\"}, \"App_cat_nb\": " + std::to_string(category) + "}\r\n";
-}
+const auto line = test_support::expectedLine;
 
 const std::string noWindowLine = line("", "", "", "0", "Unknown", "", 0);
 

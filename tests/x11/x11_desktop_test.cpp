@@ -3,6 +3,7 @@
 //
 //   x11_desktop_test SAMPLER TEST_WINDOW XVFB [gtest options]
 #include "child_io.h"
+#include "expected_line.h"
 
 #include <gtest/gtest.h>
 
@@ -241,13 +242,7 @@ void PrintTo(const Case& c, std::ostream* out) {
     *out << c.label;
 }
 
-std::string line(const std::string& title, const std::string& curated, const std::string& document,
-                 const std::string& pid, const std::string& name, const std::string& path,
-                 int category) {
-    return "{\"Title\": \"" + title + "\", \"Curated_title\": \"" + curated + "\", \"Doc\": \"" +
-           document + "\", \"URL\": \"\", \"Owner\": {\"Pid\": " + pid + ", \"Name\": \"" + name +
-           "\", \"Path\": \"" + path + "\"}, \"App_cat_nb\": " + std::to_string(category) + "}\r\n";
-}
+const auto line = test_support::expectedLine;
 
 const std::string noWindowLine = line("", "", "", "0", "Unknown", "", 0);
 
