@@ -405,7 +405,10 @@ std::uint32_t serverKnownPid(const xcb_res_query_client_ids_reply_t* answer) {
     }
     for (xcb_res_client_id_value_iterator_t id = lib().resQueryClientIdsIdsIterator(answer);
          id.rem > 0; lib().resClientIdValueNext(&id)) {
-        if ((id.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
+        // Each value is the kind of id the server gave (which client, what mask), then
+        // its length.
+        const auto& [kind, length] = *id.data;
+        if ((kind.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
             lib().resClientIdValueValueLength(id.data) == 1) {
             return *lib().resClientIdValueValue(id.data);
         }
