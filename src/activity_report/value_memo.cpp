@@ -1,6 +1,7 @@
 #include "activity_report/value_memo.h"
 
 #include <cstring>
+#include <new>
 
 #if defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
 #include <xmmintrin.h>
@@ -13,9 +14,12 @@ namespace {
 // The memo's bounds: past them it starts again, so that a log of endless distinct
 // titles can't hold the report's memory.
 constexpr std::size_t entryLimit = std::size_t{1} << 20;
+// Values are kept in blocks of 2 MiB: one holds a value of the longest kept length.
+constexpr std::size_t blockShift = 18;
+constexpr std::size_t blockWords = std::size_t{1} << blockShift;
 // Up to six memos (five fields and the category) live at once: 64 MiB of values each
 // holds a year's titles many times over.
-constexpr std::size_t storeWordsLimit = (std::size_t{64} << 20) / 8;
+constexpr std::size_t blockLimit = (std::size_t{64} << 20) / (blockWords * 8);
 // A longer value is matched each time it comes: kept, it would crowd out the others.
 constexpr std::size_t valueBytesLimit = std::size_t{1} << 20;
 
@@ -29,10 +33,6 @@ void prefetch(const void* at) {
 #else
     (void)at;
 #endif
-}
-
-std::uint32_t checkOf(std::uint64_t hash) {
-    return static_cast<std::uint32_t>(hash >> 32);
 }
 
 std::size_t wordsFor(std::size_t bytes) {
@@ -80,11 +80,16 @@ std::uint64_t ValueMemo::hashOf(std::string_view text) {
     return hash;
 }
 
+const std::uint64_t* ValueMemo::entryAt(std::uint32_t entryPlusOne) const {
+    const std::size_t at = entryPlusOne - 1;
+    return blocks_[at >> blockShift].get() + (at & (blockWords - 1));
+}
+
 bool ValueMemo::holds(const Slot& slot, std::string_view text) const {
     if (slot.length != text.size()) {
         return false;
     }
-    const std::uint64_t* kept = store_.data() + slot.entryPlusOne - 1 + maskWords_;
+    const std::uint64_t* kept = entryAt(slot.entryPlusOne) + maskWords_;
     // Most values are short: compared a word at a time here rather than in a call.
     if (text.size() > 64) {
         return std::memcmp(kept, text.data(), text.size()) == 0;
@@ -107,36 +112,46 @@ bool ValueMemo::holds(const Slot& slot, std::string_view text) const {
 }
 
 const std::uint64_t* ValueMemo::find(std::string_view text, std::uint64_t hash) const {
-    if (slots_.empty()) {
+    if (slotCount_ == 0) {
         return nullptr;
     }
-    const std::uint32_t check = checkOf(hash);
-    const std::size_t mask = slots_.size() - 1;
+    const std::size_t mask = slotCount_ - 1;
     for (std::size_t at = static_cast<std::size_t>(hash) & mask; slots_[at].entryPlusOne != 0;
          at = (at + 1) & mask) {
-        if (slots_[at].check == check && holds(slots_[at], text)) {
-            return store_.data() + slots_[at].entryPlusOne - 1;
+        if (slots_[at].hash == hash && holds(slots_[at], text)) {
+            return entryAt(slots_[at].entryPlusOne);
         }
     }
     return nullptr;
 }
 
 void ValueMemo::grow() {
-    std::vector<Slot> old = std::move(slots_);
-    slots_.assign(old.empty() ? 256 : old.size() * 2, Slot{});
-    const std::size_t mask = slots_.size() - 1;
-    for (const Slot& slot : old) {
+    const std::size_t count = slotCount_ == 0 ? 256 : slotCount_ * 2;
+    std::unique_ptr<Slot[], Free> grown(static_cast<Slot*>(std::calloc(count, sizeof(Slot))));
+    if (!grown) {
+        throw std::bad_alloc();
+    }
+    const std::size_t mask = count - 1;
+    for (std::size_t old = 0; old < slotCount_; ++old) {
+        const Slot& slot = slots_[old];
         if (slot.entryPlusOne != 0) {
-            const auto* bytes =
-                reinterpret_cast<const char*>(store_.data() + slot.entryPlusOne - 1 + maskWords_);
-            const std::uint64_t hash = hashOf(std::string_view(bytes, slot.length));
-            std::size_t at = static_cast<std::size_t>(hash) & mask;
-            while (slots_[at].entryPlusOne != 0) {
+            std::size_t at = static_cast<std::size_t>(slot.hash) & mask;
+            while (grown[at].entryPlusOne != 0) {
                 at = (at + 1) & mask;
             }
-            slots_[at] = slot;
+            grown[at] = slot;
         }
     }
+    slots_ = std::move(grown);
+    slotCount_ = count;
+}
+
+void ValueMemo::startAgain() {
+    slots_.reset();
+    slotCount_ = 0;
+    blocks_.clear();
+    blockUsed_ = 0;
+    entries_ = 0;
 }
 
 void ValueMemo::insert(std::string_view text, std::uint64_t hash, const std::uint64_t* mask) {
@@ -144,42 +159,54 @@ void ValueMemo::insert(std::string_view text, std::uint64_t hash, const std::uin
         return;
     }
     const std::size_t words = maskWords_ + wordsFor(text.size());
-    if (entries_ >= entryLimit || store_.size() + words > storeWordsLimit) {
-        slots_.clear();
-        store_.clear();
-        entries_ = 0;
+    const bool newBlock = blocks_.empty() || blockUsed_ + words > blockWords;
+    if (entries_ >= entryLimit || (newBlock && blocks_.size() == blockLimit)) {
+        startAgain();
     }
-    if ((entries_ + 1) * 2 > slots_.size()) {
+    if (blocks_.empty() || blockUsed_ + words > blockWords) {
+        // Not zeroed: its pages are touched only as entries fill them.
+        blocks_.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(blockWords));
+        blockUsed_ = 0;
+    }
+    // Linear probing stays short below seven tenths full.
+    if ((entries_ + 1) * 10 > slotCount_ * 7) {
         grow();
     }
-    const std::size_t slotMask = slots_.size() - 1;
+    const std::size_t slotMask = slotCount_ - 1;
     std::size_t at = static_cast<std::size_t>(hash) & slotMask;
     while (slots_[at].entryPlusOne != 0) {
         at = (at + 1) & slotMask;
     }
-    const std::size_t entry = store_.size();
-    store_.resize(entry + words);
-    std::memcpy(store_.data() + entry, mask, maskWords_ * sizeof(std::uint64_t));
+    const std::size_t entry = ((blocks_.size() - 1) << blockShift) + blockUsed_;
+    std::uint64_t* kept = blocks_.back().get() + blockUsed_;
+    blockUsed_ += words;
+    std::memcpy(kept, mask, maskWords_ * sizeof(std::uint64_t));
     if (!text.empty()) {
-        std::memcpy(store_.data() + entry + maskWords_, text.data(), text.size());
+        std::memcpy(kept + maskWords_, text.data(), text.size());
     }
-    slots_[at] = Slot{checkOf(hash), static_cast<std::uint32_t>(text.size()), entry + 1};
+    slots_[at] =
+        Slot{hash, static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(entry + 1)};
     ++entries_;
 }
 
 void ValueMemo::prefetchSlot(std::uint64_t hash) const {
-    if (!slots_.empty()) {
-        prefetch(&slots_[static_cast<std::size_t>(hash) & (slots_.size() - 1)]);
+    if (slotCount_ != 0) {
+        prefetch(&slots_[static_cast<std::size_t>(hash) & (slotCount_ - 1)]);
     }
 }
 
 void ValueMemo::prefetchEntry(std::uint64_t hash) const {
-    if (slots_.empty()) {
+    if (slotCount_ == 0) {
         return;
     }
-    const Slot& slot = slots_[static_cast<std::size_t>(hash) & (slots_.size() - 1)];
-    if (slot.entryPlusOne != 0 && slot.entryPlusOne - 1 < store_.size()) {
-        prefetch(store_.data() + slot.entryPlusOne - 1);
+    // The entry of the slot whose hash is HASH: a value often lies past its home slot.
+    const std::size_t mask = slotCount_ - 1;
+    for (std::size_t at = static_cast<std::size_t>(hash) & mask; slots_[at].entryPlusOne != 0;
+         at = (at + 1) & mask) {
+        if (slots_[at].hash == hash) {
+            prefetch(entryAt(slots_[at].entryPlusOne));
+            return;
+        }
     }
 }
 
