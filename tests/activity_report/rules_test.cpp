@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 
 using namespace report;
@@ -198,6 +199,35 @@ TEST(Rules, ManyRulesAcrossWordsOfBits) {
             EXPECT_EQ(firstMatch(classifier.rules(), e), rule) << e.title;
         }
     }
+}
+
+// Values of every length the memo keeps, side by side across its blocks and its growing
+// slots, are each answered with their own rules; a longer one is never kept.
+TEST(Rules, MemoAnswersEachKeptValueWithItsOwnRules) {
+    ValueMemo memo(2);
+    std::vector<std::string> values{"", "a", std::string(8, 'b'), std::string(64, 'c'),
+                                    std::string(65, 'c')};
+    for (int longest = 0; longest < 3; ++longest) { // two of these don't fit one block
+        values.push_back(std::string(std::size_t{1} << 20, static_cast<char>('x' + longest)));
+    }
+    for (int i = 0; i < 3000; ++i) { // enough to grow the slots several times
+        values.push_back("title " + std::to_string(i));
+    }
+    const auto maskOf = [](std::size_t i) { return std::array<std::uint64_t, 2>{i, ~i}; };
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        memo.insert(values[i], ValueMemo::hashOf(values[i]), maskOf(i).data());
+    }
+    ASSERT_EQ(memo.size(), values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::uint64_t* mask = memo.find(values[i], ValueMemo::hashOf(values[i]));
+        ASSERT_NE(mask, nullptr) << values[i].size();
+        EXPECT_EQ(mask[0], maskOf(i)[0]);
+        EXPECT_EQ(mask[1], maskOf(i)[1]);
+    }
+    const std::string tooLong((std::size_t{1} << 20) + 1, 'z');
+    memo.insert(tooLong, ValueMemo::hashOf(tooLong), maskOf(0).data());
+    EXPECT_EQ(memo.find(tooLong, ValueMemo::hashOf(tooLong)), nullptr);
+    EXPECT_EQ(memo.find("title", ValueMemo::hashOf("title")), nullptr);
 }
 
 // A log of endless distinct long titles can't hold the report's memory: past its bounds
