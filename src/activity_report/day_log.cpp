@@ -284,11 +284,13 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
             }
         }
     };
+    const auto projectOf = [&](const LogEvent& event) {
+        return projects != nullptr && event.state == logformat::ActivityState::active
+                   ? projects->projectOf(event)
+                   : std::string_view{};
+    };
     const auto place = [&](LogEvent& event, std::size_t source) {
-        placeAs(event, source,
-                projects != nullptr && event.state == logformat::ActivityState::active
-                    ? projects->projectOf(event)
-                    : std::string_view{});
+        placeAs(event, source, projectOf(event));
     };
     // A day file's events are classified some events after they are read, so that the
     // cache's memory is fetched meanwhile; each file's last ones when it ends.
@@ -392,16 +394,20 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
         summaries.clear();
         for (std::size_t source = 0; source < options.directories.size(); ++source) {
             const std::filesystem::path path = fileOf(source, file);
-            // Closed days only; the page draws every event, so it reads them all.
-            // A project grouping reads the log: the rules may have changed since.
-            const bool closed = options.useSummaries && !options.htmlFile &&
-                                options.by != GroupBy::project && file < today &&
-                                !currentDays[source].contains(file);
+            // Closed days only; the page draws every event, so it reads them all. A
+            // project grouping's summary holds for the rules it was made under, and a
+            // day a tag lies on is read.
+            const bool projectDay = options.by == GroupBy::project;
+            const bool closed =
+                options.useSummaries && !options.htmlFile && file < today &&
+                !currentDays[source].contains(file) &&
+                (!projectDay || (projects != nullptr && !options.taggedDays.contains(file)));
             const std::optional<SourceStamp> stamp =
                 closed ? stampOf(path) : std::optional<SourceStamp>();
             // A day at the selection's edges may share events with the day beyond it.
             if (stamp && file > firstDay && file < lastDay) {
-                if (auto summary = loadSummary(stores[source], date, options.by, *stamp)) {
+                if (auto summary = loadSummary(stores[source], date, options.by, *stamp,
+                                               options.rulesDigest)) {
                     counts.skippedLines += summary->skippedLines;
                     summaries.push_back(std::move(*summary));
                     continue;
@@ -415,13 +421,14 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
                 continue;
             }
             // Read whole, and summarised on the way.
-            SummaryBuilder builder(file);
+            SummaryBuilder builder(file, projects != nullptr ? options.rulesDigest : std::string());
             const std::uint64_t skippedBefore = counts.skippedLines;
             readDayFile(
                 path, counts.skippedLines,
                 [&](LogEvent& event) {
-                    builder.add(event);
-                    place(event, source);
+                    const std::string_view project = projectOf(event);
+                    builder.add(event, project);
+                    placeAs(event, source, project);
                 },
                 buffer, logformat::textField::all);
             if (builder.selfContained()) {

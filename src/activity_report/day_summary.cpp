@@ -34,7 +34,7 @@ void addTime(GroupTimes& times, std::string_view name, std::int64_t ms) {
     }
 }
 
-void SummaryBuilder::add(const logformat::LogEvent& event) {
+void SummaryBuilder::add(const logformat::LogEvent& event, std::string_view project) {
     const std::int64_t ms = logformat::durationMs(event);
     if (ms <= 0) {
         return; // no time: no piece of any day
@@ -49,6 +49,9 @@ void SummaryBuilder::add(const logformat::LogEvent& event) {
         std::string scratch;
         for (std::size_t by = 0; by < groupingCount; ++by) {
             addTime(groups_[by], groupName(event, static_cast<GroupBy>(by), scratch), ms);
+        }
+        if (!rulesDigest_.empty()) {
+            addTime(projects_, project, ms);
         }
     }
     if (!summary_.first || event.start.unixMs < summary_.first->unixMs) {
@@ -75,6 +78,11 @@ DaySummary SummaryBuilder::finish(const SourceStamp& source, std::uint64_t skipp
         summary.groups[by].assign(groups_[by].begin(), groups_[by].end());
         // The same bytes for the same day, whatever the hash table's order.
         std::sort(summary.groups[by].begin(), summary.groups[by].end());
+    }
+    if (!rulesDigest_.empty()) {
+        summary.rulesDigest = rulesDigest_;
+        summary.projects.assign(projects_.begin(), projects_.end());
+        std::sort(summary.projects.begin(), summary.projects.end());
     }
     return summary;
 }
@@ -120,11 +128,9 @@ std::optional<std::optional<logformat::Timestamp>> moment(const rapidjson::Value
 } // namespace
 
 std::string formatSummary(const DaySummary& summary) {
-    std::string lists[groupingCount];
-    for (std::size_t by = 0; by < groupingCount; ++by) {
-        std::string& out = lists[by];
-        out = "[";
-        for (const auto& [name, ms] : summary.groups[by]) {
+    const auto listOf = [](const GroupList& groups) {
+        std::string out = "[";
+        for (const auto& [name, ms] : groups) {
             out += out.size() == 1 ? "[" : ", [";
             logformat::appendJsonString(out, name);
             out += ", ";
@@ -132,7 +138,14 @@ std::string formatSummary(const DaySummary& summary) {
             out += "]";
         }
         out += "]\n";
+        return out;
+    };
+    std::string lists[groupingCount];
+    for (std::size_t by = 0; by < groupingCount; ++by) {
+        lists[by] = listOf(summary.groups[by]);
     }
+    const bool withProjects = !summary.rulesDigest.empty();
+    const std::string projects = withProjects ? listOf(summary.projects) : std::string();
     std::string out = "{\"version\": " + std::to_string(summaryVersion) +
                       ", \"size\": " + std::to_string(summary.source.size) +
                       ", \"time\": " + std::to_string(summary.source.time) +
@@ -161,10 +174,19 @@ std::string formatSummary(const DaySummary& summary) {
         out += std::to_string(at) + ", " + std::to_string(lists[by].size()) + "]";
         at += lists[by].size();
     }
-    out += "]}\n";
+    out += "]";
+    // Members a reader of the fixed groupings alone passes over.
+    if (withProjects) {
+        out += ", \"rules\": ";
+        logformat::appendJsonString(out, summary.rulesDigest);
+        out +=
+            ", \"projects\": [" + std::to_string(at) + ", " + std::to_string(projects.size()) + "]";
+    }
+    out += "}\n";
     for (const std::string& list : lists) {
         out += list;
     }
+    out += projects;
     return out;
 }
 
@@ -223,6 +245,16 @@ std::optional<SummaryHeader> parseSummaryHeader(std::string_view line) {
             return std::nullopt;
         }
         header.sections[by] = {range[0].GetUint64(), range[1].GetUint64()};
+    }
+    const rapidjson::Value *rules = member("rules"), *projects = member("projects");
+    if (rules != nullptr || projects != nullptr) {
+        if (rules == nullptr || !rules->IsString() || rules->GetStringLength() == 0 ||
+            projects == nullptr || !projects->IsArray() || projects->Size() != 2 ||
+            !(*projects)[0].IsUint64() || !(*projects)[1].IsUint64()) {
+            return std::nullopt;
+        }
+        s.rulesDigest.assign(rules->GetString(), rules->GetStringLength());
+        header.projectSection = {(*projects)[0].GetUint64(), (*projects)[1].GetUint64()};
     }
     return header;
 }

@@ -44,8 +44,8 @@ struct PresenceSpan {
     friend bool operator==(const PresenceSpan&, const PresenceSpan&) = default;
 };
 
-// The fixed groupings, the values of GroupBy before project: projects come from rules
-// that may change at any time, so they are never summarised.
+// The fixed groupings, the values of GroupBy before project. Projects come from rules
+// that may change at any time: a summary keeps them with the rules they came from.
 inline constexpr std::size_t groupingCount = 5;
 
 // What a summary was made of: its day file's size and modification time.
@@ -66,22 +66,30 @@ struct DaySummary {
     std::vector<PresenceSpan> presence; // in order, touching spans of one presence joined
     // Active time per group, a list per GroupBy; one read back holds the one asked for.
     std::array<std::vector<std::pair<std::string, std::int64_t>>, groupingCount> groups;
+    // Active time per full project path under the rules of this digest; no digest: none.
+    std::string rulesDigest;
+    std::vector<std::pair<std::string, std::int64_t>> projects;
 };
 
 // Builds the summary of day file DAY (a day number) from its events, in file order.
 class SummaryBuilder {
   public:
-    explicit SummaryBuilder(std::int64_t day) : day_(day) {}
-    void add(const logformat::LogEvent& event);
+    // RULES_DIGEST: the rules the events' projects come from, when they do.
+    explicit SummaryBuilder(std::int64_t day, std::string rulesDigest = {})
+        : day_(day), rulesDigest_(std::move(rulesDigest)) {}
+    // PROJECT: the event's, when the builder has rules.
+    void add(const logformat::LogEvent& event, std::string_view project = {});
     // False once an event lay outside the file's day: such a file is always read.
     bool selfContained() const { return selfContained_; }
     DaySummary finish(const SourceStamp& source, std::uint64_t skippedLines);
 
   private:
     std::int64_t day_;
+    std::string rulesDigest_;
     bool selfContained_ = true;
     DaySummary summary_;
     std::array<GroupTimes, groupingCount> groups_;
+    GroupTimes projects_;
 };
 
 // The summary's file: a header line, then a line per GroupBy, so that a reader parses
@@ -91,10 +99,12 @@ std::string formatSummary(const DaySummary& summary);
 
 using GroupList = std::vector<std::pair<std::string, std::int64_t>>;
 
-// Where each GroupBy's list lies, counted from the end of the header line.
+// Where each GroupBy's list lies, counted from the end of the header line; the
+// projects' list follows them in a summary that has one.
 struct SummaryHeader {
-    DaySummary summary; // its groups empty
+    DaySummary summary; // its groups and projects empty
     std::array<std::pair<std::size_t, std::size_t>, groupingCount> sections{};
+    std::optional<std::pair<std::size_t, std::size_t>> projectSection;
 };
 // Nothing for a line that isn't a header of this version.
 std::optional<SummaryHeader> parseSummaryHeader(std::string_view line);

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,11 @@ struct ReportOptions {
     // The text fields the rules read (logformat::textField), once they are loaded: a
     // project grouping reads these and no others.
     unsigned ruleTextFields = 0;
+    // A project grouping takes a day's totals from its summary only when the summary was
+    // made under the same rules (RuleSet::digest), and never on a day a tag may lie on
+    // (day numbers): a tag moves time between projects.
+    std::string rulesDigest;
+    std::set<std::int64_t> taggedDays;
     TimesheetOptions timesheet;
     // --untagged-away: list the spells away longer than this that no tag lies over, with
     // the command that tags each in TAG_DIRECTORY (the first --dir as given; empty for

@@ -1,6 +1,7 @@
 #include "activity_report/rules.h"
 
 #include "activity_report/categories.h"
+#include "activity_report/value_memo.h"
 #include "text/utf8_path.h"
 
 #include <toml++/toml.h>
@@ -251,6 +252,21 @@ std::string_view ruleFieldText(const logformat::LogEvent& event, RuleField field
     return {};
 }
 
+namespace {
+
+// The text's length and hash; the leading number changes whenever what a rules file
+// means to this program does, so that no summary made under other meanings is used.
+std::string digestOf(std::string_view tomlText) {
+    std::string digest = "1-" + std::to_string(tomlText.size()) + "-";
+    const std::uint64_t hash = ValueMemo::hashOf(tomlText);
+    for (int shift = 60; shift >= 0; shift -= 4) {
+        digest += "0123456789abcdef"[(hash >> shift) & 15];
+    }
+    return digest;
+}
+
+} // namespace
+
 RulesRead parseRules(std::string_view tomlText, std::string_view name) {
     RulesRead result;
     toml::table document;
@@ -309,6 +325,7 @@ RulesRead parseRules(std::string_view tomlText, std::string_view name) {
         }
         rules.sets[f] = std::move(*set.set);
     }
+    rules.digest = digestOf(tomlText);
     result.rules = std::move(rules);
     return result;
 }

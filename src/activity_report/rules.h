@@ -40,6 +40,9 @@ struct RuleSet {
     std::array<std::vector<std::uint32_t>, ruleFieldCount> setRules; // set member -> rule
     unsigned textFields = 0;   // logformat::textField bits the rules read
     bool usesCategory = false; // whether any rule names categories
+    // Names these rules in the day summaries, whose project totals hold for them alone:
+    // the file's text, hashed with how this program reads it.
+    std::string digest;
 };
 
 struct RulesRead {

@@ -30,7 +30,7 @@ std::string fileName(const logformat::CivilDate& day) {
 }
 
 std::optional<DaySummary> loadFrom(const std::filesystem::path& file, GroupBy by,
-                                   const SourceStamp& source) {
+                                   const SourceStamp& source, std::string_view rulesDigest) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         return std::nullopt;
@@ -46,7 +46,12 @@ std::optional<DaySummary> loadFrom(const std::filesystem::path& file, GroupBy by
     if (!header || !(header->summary.source == source)) {
         return std::nullopt;
     }
-    const auto [offset, length] = header->sections[static_cast<std::size_t>(by)];
+    const bool projects = by == GroupBy::project;
+    if (projects && (!header->projectSection || header->summary.rulesDigest != rulesDigest)) {
+        return std::nullopt; // made under other rules, or none
+    }
+    const auto [offset, length] =
+        projects ? *header->projectSection : header->sections[static_cast<std::size_t>(by)];
     const std::size_t from = headerEnd + 1 + offset;
     if (from + length > text.size()) {
         text.resize(from + length);
@@ -61,7 +66,8 @@ std::optional<DaySummary> loadFrom(const std::filesystem::path& file, GroupBy by
     if (!groups) {
         return std::nullopt;
     }
-    header->summary.groups[static_cast<std::size_t>(by)] = std::move(*groups);
+    (projects ? header->summary.projects : header->summary.groups[static_cast<std::size_t>(by)]) =
+        std::move(*groups);
     return std::move(header->summary);
 }
 
@@ -112,15 +118,16 @@ std::optional<SourceStamp> stampOf(const std::filesystem::path& dayFile) {
 }
 
 std::optional<DaySummary> loadSummary(const SummaryStore& store, const logformat::CivilDate& day,
-                                      GroupBy by, const SourceStamp& source) {
-    if (auto summary = loadFrom(inLogFolder(store) / fileName(day), by, source)) {
+                                      GroupBy by, const SourceStamp& source,
+                                      std::string_view rulesDigest) {
+    if (auto summary = loadFrom(inLogFolder(store) / fileName(day), by, source, rulesDigest)) {
         return summary;
     }
     const std::filesystem::path cache = inCache(store);
     if (cache.empty()) {
         return std::nullopt;
     }
-    return loadFrom(cache / fileName(day), by, source);
+    return loadFrom(cache / fileName(day), by, source, rulesDigest);
 }
 
 void saveSummary(SummaryStore& store, const logformat::CivilDate& day, const DaySummary& summary) {

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 namespace report {
 
@@ -20,9 +21,11 @@ struct SummaryStore {
 // The day file's size and modification time, as a summary records them.
 std::optional<SourceStamp> stampOf(const std::filesystem::path& dayFile);
 
-// DAY's summary, with the list for BY, when one was made of the file as it is now.
+// DAY's summary, with the list for BY, when one was made of the file as it is now (and,
+// for projects, under the rules of RULES_DIGEST).
 std::optional<DaySummary> loadSummary(const SummaryStore& store, const logformat::CivilDate& day,
-                                      GroupBy by, const SourceStamp& source);
+                                      GroupBy by, const SourceStamp& source,
+                                      std::string_view rulesDigest = {});
 
 // Keeps SUMMARY for DAY, replacing any older one atomically.
 void saveSummary(SummaryStore& store, const logformat::CivilDate& day, const DaySummary& summary);

@@ -132,9 +132,12 @@ Totals TotalsBuilder::addDay(const Day& day) {
         for (std::size_t s = 0; s < own.byState.size(); ++s) {
             own.byState[s] += summary.byState[s];
         }
-        // Projects are never summarised: a day of them is always read.
-        if (const auto by = static_cast<std::size_t>(grouper_.by); by < groupingCount) {
-            for (const auto& [name, ms] : summary.groups[by]) {
+        if (grouper_.by == GroupBy::project) {
+            for (const auto& [path, ms] : summary.projects) {
+                addTime(own.activeByGroup, projectAtDepth(path, grouper_.depth), ms);
+            }
+        } else {
+            for (const auto& [name, ms] : summary.groups[static_cast<std::size_t>(grouper_.by)]) {
                 addTime(own.activeByGroup, name, ms);
             }
         }

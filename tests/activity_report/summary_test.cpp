@@ -1,7 +1,9 @@
 // The day summaries: a report from them says what a full read of the log says, to the
 // millisecond; a summary of a day file that changed, or that is damaged or of another
 // version, is never used; a day's edges are read once.
+#include "activity_report/classifier.h"
 #include "activity_report/day_log.h"
+#include "activity_report/rules.h"
 #include "activity_report/summary_store.h"
 #include "activity_report/totals.h"
 
@@ -9,6 +11,7 @@
 
 #include <fstream>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -146,6 +149,64 @@ TEST_F(SummaryTest, AgreeWithAFullReadOfTheLog) {
     const Read dst =
         readOver({copies["new-york"]}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::app, true);
     EXPECT_EQ(dst.summarisedDays, 3u);
+}
+
+// A project grouping takes a day from its summary only when the summary was made under
+// the same rules, and never a day a tag may lie on; what it takes is what the log says.
+TEST_F(SummaryTest, ProjectsAreTakenOnlyUnderTheRulesTheyWereMadeWith) {
+    const std::filesystem::path folder = copyOf("week");
+    const CivilDate first{2026, 3, 2}, last{2026, 3, 8}; // 03-03 to 03-06 can be summarised
+    const std::string byApp = "[[rule]]\nproject = \"Work/Writing/Word\"\napp = \"Word\"\n"
+                              "[[rule]]\nproject = \"Work/Code\"\napp = \"Code\"\n";
+    const std::string byDoc = "[[rule]]\nproject = \"Work/Code/Utilities\"\ndoc = \"^util\"\n"
+                              "[[rule]]\nproject = \"Work/Writing\"\ncategory = [\"Word\", "
+                              "\"Excel\"]\n";
+    const auto projectsOver = [&](const std::string& rulesText, bool useSummaries, int depth = 0,
+                                  std::set<std::int64_t> taggedDays = {}) {
+        RulesRead rules = parseRules(rulesText, "rules.toml");
+        EXPECT_TRUE(rules.rules) << rules.error;
+        ReportOptions options;
+        options.directories = {folder};
+        options.first = first;
+        options.last = last;
+        options.by = GroupBy::project;
+        options.useSummaries = useSummaries;
+        options.ruleTextFields = rules.rules->textFields;
+        options.rulesDigest = rules.rules->digest;
+        options.taggedDays = std::move(taggedDays);
+        ProjectClassifier projects(std::move(*rules.rules));
+        Read read;
+        TotalsBuilder builder(Grouper{GroupBy::project, &projects, depth});
+        forEachDay(options, lateClock, read.counts, &projects, [&](const Day& day) {
+            read.summarisedDays += day.summaries.size();
+            builder.addDay(day);
+        });
+        read.totals = builder.finish();
+        return read;
+    };
+    // Summaries made by another grouping hold no projects: made again, then taken.
+    readOver({folder}, first, last, GroupBy::app, true);
+    EXPECT_EQ(projectsOver(byDoc, true).summarisedDays, 0u);
+    for (const auto& [name, rules] : {std::pair{"by app", byApp}, std::pair{"by doc", byDoc}}) {
+        SCOPED_TRACE(name);
+        const Read log = projectsOver(rules, false);
+        const Read making = projectsOver(rules, true); // the other rules' summaries: not taken
+        const Read taking = projectsOver(rules, true);
+        EXPECT_EQ(making.summarisedDays, 0u);
+        EXPECT_EQ(taking.summarisedDays, 4u);
+        EXPECT_EQ(comparable(making), comparable(log));
+        EXPECT_EQ(comparable(taking), comparable(log));
+        EXPECT_EQ(comparable(projectsOver(rules, true, 1)),
+                  comparable(projectsOver(rules, false, 1)));
+    }
+    // The two files put the time in different projects: a stale summary would show.
+    EXPECT_NE(comparable(projectsOver(byApp, false)), comparable(projectsOver(byDoc, false)));
+    // The fixed groupings' lists are still taken beside the projects'.
+    EXPECT_EQ(readOver({folder}, first, last, GroupBy::doc, true).summarisedDays, 4u);
+    const Read tagged =
+        projectsOver(byDoc, true, 0, {logformat::daysFromCivil(CivilDate{2026, 3, 4})});
+    EXPECT_EQ(tagged.summarisedDays, 3u);
+    EXPECT_EQ(comparable(tagged), comparable(projectsOver(byDoc, false)));
 }
 
 TEST_F(SummaryTest, ChangedDamagedOrOtherVersionsAreRebuilt) {
