@@ -168,7 +168,9 @@ std::string formatSummary(const DaySummary& summary) {
         out += ", " + std::to_string(span.presence) + "]";
     }
     out += "], \"sections\": [";
-    std::size_t at = 0;
+    // The projects' list first, where the first read of the file finds it: the title
+    // list before it could run to many kilobytes.
+    std::size_t at = projects.size();
     for (std::size_t by = 0; by < groupingCount; ++by) {
         out += by == 0 ? "[" : ", [";
         out += std::to_string(at) + ", " + std::to_string(lists[by].size()) + "]";
@@ -179,14 +181,13 @@ std::string formatSummary(const DaySummary& summary) {
     if (withProjects) {
         out += ", \"rules\": ";
         logformat::appendJsonString(out, summary.rulesDigest);
-        out +=
-            ", \"projects\": [" + std::to_string(at) + ", " + std::to_string(projects.size()) + "]";
+        out += ", \"projects\": [0, " + std::to_string(projects.size()) + "]";
     }
     out += "}\n";
+    out += projects;
     for (const std::string& list : lists) {
         out += list;
     }
-    out += projects;
     return out;
 }
 
