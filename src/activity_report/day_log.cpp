@@ -404,20 +404,19 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
                 (!projectDay || (projects != nullptr && !options.taggedDays.contains(file)));
             const std::optional<SourceStamp> stamp =
                 closed ? stampOf(path) : std::optional<SourceStamp>();
-            // A day at the selection's edges may share events with the day beyond it.
-            if (stamp && file > firstDay && file < lastDay) {
-                if (auto summary = loadSummary(stores[source], date, options.by, *stamp,
-                                               options.rulesDigest)) {
-                    counts.skippedLines += summary->skippedLines;
-                    summaries.push_back(std::move(*summary));
-                    continue;
-                }
-            }
-            if (!stamp || file == firstDay || file == lastDay) {
+            if (!stamp) {
                 readDayFile(
                     path, counts.skippedLines, [&](LogEvent& event) { placeSoon(event, source); },
                     buffer, keep);
                 placeWaiting();
+                continue;
+            }
+            // A summary holds a file whose events all lie on its day: the selection's
+            // first and last days too, whatever reaches them from the days beyond.
+            if (auto summary =
+                    loadSummary(stores[source], date, options.by, *stamp, options.rulesDigest)) {
+                counts.skippedLines += summary->skippedLines;
+                summaries.push_back(std::move(*summary));
                 continue;
             }
             // Read whole, and summarised on the way.
