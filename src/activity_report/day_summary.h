@@ -92,15 +92,15 @@ class SummaryBuilder {
     GroupTimes projects_;
 };
 
-// The summary's file: a header line, then a line per GroupBy, so that a reader parses
-// the header and the one list it needs.
+// The summary's file: a header line, then the projects' line (when it has one) and a
+// line per fixed GroupBy, so that a reader parses the header and the one list it needs.
 inline constexpr int summaryVersion = 1;
 std::string formatSummary(const DaySummary& summary);
 
 using GroupList = std::vector<std::pair<std::string, std::int64_t>>;
 
-// Where each GroupBy's list lies, counted from the end of the header line; the
-// projects' list follows them in a summary that has one.
+// Where each GroupBy's list lies, and the projects' list in a summary that has one,
+// counted from the end of the header line.
 struct SummaryHeader {
     DaySummary summary; // its groups and projects empty
     std::array<std::pair<std::size_t, std::size_t>, groupingCount> sections{};
