@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -257,12 +258,10 @@ namespace {
 // The text's length and hash; the leading number changes whenever what a rules file
 // means to this program does, so that no summary made under other meanings is used.
 std::string digestOf(std::string_view tomlText) {
-    std::string digest = "1-" + std::to_string(tomlText.size()) + "-";
-    const std::uint64_t hash = ValueMemo::hashOf(tomlText);
-    for (int shift = 60; shift >= 0; shift -= 4) {
-        digest += "0123456789abcdef"[(hash >> shift) & 15];
-    }
-    return digest;
+    char hash[24];
+    std::snprintf(hash, sizeof hash, "%016llx",
+                  static_cast<unsigned long long>(ValueMemo::hashOf(tomlText)));
+    return "1-" + std::to_string(tomlText.size()) + "-" + hash;
 }
 
 } // namespace

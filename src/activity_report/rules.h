@@ -41,8 +41,8 @@ struct RuleSet {
     unsigned textFields = 0;   // logformat::textField bits the rules read
     bool usesCategory = false; // whether any rule names categories
     // Names these rules in the day summaries, whose project totals hold for them alone:
-    // the file's text, hashed with how this program reads it.
-    std::string digest;
+    // the file's text, hashed with how this program reads it; "none" for no file.
+    std::string digest = "none";
 };
 
 struct RulesRead {

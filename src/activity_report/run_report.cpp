@@ -123,11 +123,13 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     UntaggedAwayFinder untagged(tags);
     // What a day's summary of projects must have been made under. Every offset a log
     // may hold lies within 14 hours of UTC: the days a tag may lie on, in any of them.
-    options.rulesDigest = projects.rules().digest.empty() ? "none" : projects.rules().digest;
-    for (const Tag& tag : tags) {
-        for (std::int64_t day = localDayNumber(tag.fromMs, -14 * 60);
-             day <= localDayNumber(tag.toMs, 14 * 60); ++day) {
-            options.taggedDays.insert(day);
+    if (options.by == GroupBy::project) {
+        options.rulesDigest = projects.rules().digest;
+        for (const Tag& tag : tags) {
+            for (std::int64_t day = localDayNumber(tag.fromMs, -14 * 60);
+                 day <= localDayNumber(tag.toMs, 14 * 60); ++day) {
+                options.taggedDays.insert(day);
+            }
         }
     }
     ReadCounts counts;

@@ -33,23 +33,34 @@ struct Read {
     std::size_t summarisedDays = 0; // day files taken from their summaries
 };
 
-Read readOver(const std::vector<std::filesystem::path>& folders, CivilDate first, CivilDate last,
-              GroupBy by, bool useSummaries, const std::filesystem::path& cache = {}) {
+ReportOptions optionsFor(const std::vector<std::filesystem::path>& folders, CivilDate first,
+                         CivilDate last, GroupBy by, bool useSummaries) {
     ReportOptions options;
     options.directories = folders;
     options.first = first;
     options.last = last;
     options.by = by;
     options.useSummaries = useSummaries;
-    options.cacheDirectory = cache;
+    return options;
+}
+
+// The totals of OPTIONS' days, by PROJECTS' rules for a project grouping.
+Read readWith(const ReportOptions& options, ProjectClassifier* projects = nullptr, int depth = 0) {
     Read read;
-    TotalsBuilder builder(Grouper{by});
-    forEachDay(options, lateClock, read.counts, [&](const Day& day) {
+    TotalsBuilder builder(Grouper{options.by, projects, depth});
+    forEachDay(options, lateClock, read.counts, projects, [&](const Day& day) {
         read.summarisedDays += day.summaries.size();
         builder.addDay(day);
     });
     read.totals = builder.finish();
     return read;
+}
+
+Read readOver(const std::vector<std::filesystem::path>& folders, CivilDate first, CivilDate last,
+              GroupBy by, bool useSummaries, const std::filesystem::path& cache = {}) {
+    ReportOptions options = optionsFor(folders, first, last, by, useSummaries);
+    options.cacheDirectory = cache;
+    return readWith(options);
 }
 
 auto comparable(const Read& read) {
@@ -165,24 +176,12 @@ TEST_F(SummaryTest, ProjectsAreTakenOnlyUnderTheRulesTheyWereMadeWith) {
                                   std::set<std::int64_t> taggedDays = {}) {
         RulesRead rules = parseRules(rulesText, "rules.toml");
         EXPECT_TRUE(rules.rules) << rules.error;
-        ReportOptions options;
-        options.directories = {folder};
-        options.first = first;
-        options.last = last;
-        options.by = GroupBy::project;
-        options.useSummaries = useSummaries;
+        ReportOptions options = optionsFor({folder}, first, last, GroupBy::project, useSummaries);
         options.ruleTextFields = rules.rules->textFields;
         options.rulesDigest = rules.rules->digest;
         options.taggedDays = std::move(taggedDays);
         ProjectClassifier projects(std::move(*rules.rules));
-        Read read;
-        TotalsBuilder builder(Grouper{GroupBy::project, &projects, depth});
-        forEachDay(options, lateClock, read.counts, &projects, [&](const Day& day) {
-            read.summarisedDays += day.summaries.size();
-            builder.addDay(day);
-        });
-        read.totals = builder.finish();
-        return read;
+        return readWith(options, &projects, depth);
     };
     // Summaries made by another grouping hold no projects: made again, then taken.
     readOver({folder}, first, last, GroupBy::app, true);
