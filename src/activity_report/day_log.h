@@ -60,7 +60,10 @@ struct Clock {
 struct ReadCounts {
     std::uint64_t skippedLines = 0;    // not an event: unparsable, truncated, not UTF-8
     std::uint64_t misplacedEvents = 0; // in a day file after the day they belong to
-    bool summariesUnwritable = false;  // neither the log folder nor the cache took one
+    // Running on past the midnight after the one they cross: never written by the
+    // collector, and a report of their last day alone couldn't find them.
+    std::uint64_t overlongEvents = 0;
+    bool summariesUnwritable = false; // neither the log folder nor the cache took one
 };
 
 // Local day number (days since 1970-01-01) of a moment at a given offset.

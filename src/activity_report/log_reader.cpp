@@ -108,6 +108,27 @@ void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
     }
 }
 
+void readDayFileStart(const std::filesystem::path& file, std::uint64_t& skippedLines,
+                      const std::function<void(logformat::LogEvent&)>& onEvent) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return;
+    }
+    std::string start(pieceBytes, '\0');
+    in.read(start.data(), static_cast<std::streamsize>(start.size()));
+    start.resize(static_cast<std::size_t>(in.gcount()));
+    std::string_view rest(start);
+    if (start.size() == pieceBytes) {
+        // The piece may end inside a line: only the whole ones are read.
+        rest = rest.substr(0, rest.rfind('\n') + 1);
+    }
+    while (!rest.empty()) {
+        const std::size_t newline = rest.find('\n');
+        takeLine(rest.substr(0, newline), skippedLines, onEvent, 0);
+        rest = newline == std::string_view::npos ? std::string_view{} : rest.substr(newline + 1);
+    }
+}
+
 void readDayFileBackwards(const std::filesystem::path& file,
                           const std::function<bool(logformat::LogEvent&)>& onEvent) {
     std::ifstream in(file, std::ios::binary);

@@ -22,6 +22,11 @@ void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
                  const std::function<void(logformat::LogEvent&)>& onEvent, std::string& buffer,
                  unsigned keep = logformat::textField::all);
 
+// Calls ON_EVENT for the events among FILE's first lines, the ones that its first 64 KiB
+// hold whole: a bounded look at how a day begins.
+void readDayFileStart(const std::filesystem::path& file, std::uint64_t& skippedLines,
+                      const std::function<void(logformat::LogEvent&)>& onEvent);
+
 // Calls ON_EVENT for the event lines of FILE from its last line back, for as long as
 // it returns true. Lines that aren't events are passed over, uncounted.
 void readDayFileBackwards(const std::filesystem::path& file,

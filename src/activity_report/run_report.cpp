@@ -192,6 +192,11 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
                       (counts.skippedLines == 1 ? " line" : " lines") +
                       " that held no event (unreadable, or cut short while being written)\n";
     }
+    if (counts.overlongEvents > 0) {
+        output.err += "activity-report: skipped " + std::to_string(counts.overlongEvents) +
+                      (counts.overlongEvents == 1 ? " event" : " events") +
+                      " running on past the next midnight (split such an event at midnight)\n";
+    }
     if (skippedTagLines > 0) {
         output.err += "activity-report: skipped " + std::to_string(skippedTagLines) +
                       (skippedTagLines == 1 ? " line" : " lines") + " of " + tagFileName +
