@@ -14,8 +14,12 @@ constexpr std::array<std::string_view, 18> names = {
 
 } // namespace
 
+bool categoryExists(std::int64_t category) {
+    return category >= 0 && category < static_cast<std::int64_t>(names.size());
+}
+
 std::string categoryName(std::int64_t category) {
-    if (category >= 0 && category < static_cast<std::int64_t>(names.size())) {
+    if (categoryExists(category)) {
         return std::string(names[static_cast<std::size_t>(category)]);
     }
     return "Category " + std::to_string(category);
@@ -40,18 +44,6 @@ std::optional<std::int64_t> categoryNumber(std::string_view name) {
         if (same(name, names[n])) {
             return static_cast<std::int64_t>(n);
         }
-    }
-    constexpr std::string_view prefix = "category ";
-    if (name.size() > prefix.size() && name.size() <= prefix.size() + 18 &&
-        same(name.substr(0, prefix.size()), prefix)) {
-        std::int64_t number = 0;
-        for (const char c : name.substr(prefix.size())) {
-            if (c < '0' || c > '9') {
-                return std::nullopt;
-            }
-            number = number * 10 + (c - '0');
-        }
-        return number;
     }
     return std::nullopt;
 }

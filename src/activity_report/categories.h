@@ -12,7 +12,11 @@ namespace report {
 // (a newer sampler's) is "Category N".
 std::string categoryName(std::int64_t category);
 
-// The number of a category's name, in any letter case ("ide" is 5, "Category 23" is 23).
+// Whether the application table gives some application this category (0 to 17).
+bool categoryExists(std::int64_t category);
+
+// The number of a category of the table by its name, in any letter case ("ide" is 5).
+// "Category 23" names no category the table has, so it has no number.
 std::optional<std::int64_t> categoryNumber(std::string_view name);
 
 } // namespace report

@@ -15,7 +15,7 @@ constexpr double plotRight = 1184;
 constexpr double plotTop = 10;
 constexpr double plotBottom = 230;
 constexpr double svgHeight = 262;
-// More lanes than this and the smallest are drawn together as "Other".
+// The largest lanes named in the legend; the rest, if more, are drawn together as "Other".
 constexpr std::size_t namedLanes = 11;
 constexpr const char* otherColour = "#cfcfd6";
 constexpr std::int64_t hourMs = 3'600'000;
@@ -70,16 +70,16 @@ std::string overviewHtml(const std::vector<DayBar>& bars,
     std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
         return a.second != b.second ? a.second > b.second : a.first < b.first;
     });
-    const bool other = ranked.size() > namedLanes;
+    // Ranks past the named lanes all share the last entry, "Other".
     std::map<std::string, std::size_t> rank;
     for (std::size_t i = 0; i < ranked.size(); ++i) {
-        rank[ranked[i].first] = other ? std::min(i, namedLanes - 1) : i;
+        rank[ranked[i].first] = std::min(i, namedLanes);
     }
     std::vector<std::pair<std::string, std::string>> legend; // name, colour
     std::vector<std::int64_t> legendTimes;
     for (std::size_t i = 0; i < ranked.size(); ++i) {
-        if (other && i >= namedLanes - 1) {
-            if (i == namedLanes - 1) {
+        if (i >= namedLanes) {
+            if (i == namedLanes) {
                 legend.emplace_back("Other", otherColour);
                 legendTimes.push_back(0);
             }

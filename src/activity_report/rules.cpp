@@ -97,16 +97,22 @@ std::optional<std::string> projectPath(std::string_view text, std::string& why) 
 }
 
 std::optional<std::int64_t> categoryOf(const toml::node& node, std::string& why) {
+    // A category no application has would match nothing: a slip, said at once.
     if (const auto* number = node.as_integer()) {
-        return number->get();
+        if (categoryExists(number->get())) {
+            return number->get();
+        }
+        why = "no category has the number " + std::to_string(number->get()) +
+              " (they are 0 to 17, the report's App, Browser, ... 3D model)";
+        return std::nullopt;
     }
     if (const auto* name = node.as_string()) {
         if (const auto found = categoryNumber(name->get())) {
             return found;
         }
         why = "no category is called \"" + name->get() +
-              "\" (the names are the report's: Browser, Message, Email, ... 3D model; or a "
-              "number)";
+              "\" (the names are the report's: App, Browser, Message, ... 3D model; or a "
+              "number, 0 to 17)";
         return std::nullopt;
     }
     why = "a category is a number or a name, not " + std::string(typeName(node));

@@ -128,9 +128,11 @@ std::map<std::string, std::int64_t> blockTotals(const std::vector<ProjectTime>& 
 std::string roundedHours(std::int64_t ms, int roundMinutes) {
     const std::int64_t unit = std::int64_t{roundMinutes} * minuteMs;
     const std::int64_t minutes = (std::max<std::int64_t>(ms, 0) + unit / 2) / unit * roundMinutes;
-    // Hundredths when they are exact (quarters, tenths of an hour), else ten-thousandths.
+    // Hundredths when every multiple of the rounding is exact in them (a multiple of 3
+    // minutes: quarters, tenths of an hour), else ten-thousandths for every value, so a
+    // sheet's column has one precision throughout.
     char text[48];
-    if (minutes * 100 % 60 == 0) {
+    if (roundMinutes % 3 == 0) {
         const std::int64_t hundredths = minutes * 100 / 60;
         std::snprintf(text, sizeof text, "%lld.%02lld", static_cast<long long>(hundredths / 100),
                       static_cast<long long>(hundredths % 100));

@@ -5,7 +5,9 @@
 // the first second without input; a thread of its own takes the compositor's events
 // as they come, so that the moment input stopped is known to about a millisecond:
 // the event's arrival less that second. The compositor counts from the watch's start:
-// a user already away when the collector starts is idle from then on.
+// a user already away when the collector starts is idle from then on. A compositor
+// with neither protocol (GNOME Shell) is asked once: its connection is kept, watching
+// nothing, and asked again only once it is lost.
 #include "platform/input_idle_linux.h"
 
 #include "ext-idle-notify-v1-client-protocol.h"
@@ -30,6 +32,7 @@ struct Watch {
     wl_seat* seat = nullptr;
     ext_idle_notifier_v1* notifier = nullptr;
     org_kde_kwin_idle* kdeIdle = nullptr;
+    bool hasProtocol = false; // false: the compositor can't tell, as long as it runs
 
     std::mutex mutex;
     bool broken = false;                        // the connection is lost
@@ -85,8 +88,9 @@ void takeEvents(Watch* watch) {
     watch->broken = true;
 }
 
-// A watch on the compositor, its thread started; nothing when it can't be had.
-// reached tells whether a compositor answered at all.
+// A watch on the compositor, its thread started, and without a protocol when the
+// compositor has none; nothing when it can't be had. reached tells whether a
+// compositor answered at all.
 Watch* startWatch(bool& reached) {
     auto* watch = new Watch;
     watch->display = wl_display_connect(nullptr);
@@ -98,18 +102,21 @@ Watch* startWatch(bool& reached) {
     wl_registry* registry = wl_display_get_registry(watch->display);
     wl_registry_add_listener(registry, &registryListener, watch);
     const bool listed = wl_display_roundtrip(watch->display) >= 0;
-    if (listed && watch->seat != nullptr && watch->notifier != nullptr) {
-        ext_idle_notification_v1* notification =
-            ext_idle_notifier_v1_get_idle_notification(watch->notifier, watchMs, watch->seat);
-        ext_idle_notification_v1_add_listener(notification, &notificationListener, watch);
-    } else if (listed && watch->seat != nullptr && watch->kdeIdle != nullptr) {
-        org_kde_kwin_idle_timeout* timeout =
-            org_kde_kwin_idle_get_idle_timeout(watch->kdeIdle, watch->seat, watchMs);
-        org_kde_kwin_idle_timeout_add_listener(timeout, &kdeListener, watch);
-    } else {
+    if (!listed) {
         wl_display_disconnect(watch->display);
         delete watch;
         return nullptr;
+    }
+    if (watch->seat != nullptr && watch->notifier != nullptr) {
+        ext_idle_notification_v1* notification =
+            ext_idle_notifier_v1_get_idle_notification(watch->notifier, watchMs, watch->seat);
+        ext_idle_notification_v1_add_listener(notification, &notificationListener, watch);
+        watch->hasProtocol = true;
+    } else if (watch->seat != nullptr && watch->kdeIdle != nullptr) {
+        org_kde_kwin_idle_timeout* timeout =
+            org_kde_kwin_idle_get_idle_timeout(watch->kdeIdle, watch->seat, watchMs);
+        org_kde_kwin_idle_timeout_add_listener(timeout, &kdeListener, watch);
+        watch->hasProtocol = true;
     }
     if (wl_display_flush(watch->display) < 0) {
         wl_display_disconnect(watch->display);
@@ -135,6 +142,9 @@ WaylandIdle fromWayland() {
     if (current != nullptr) {
         const std::lock_guard lock(current->mutex);
         if (!current->broken) {
+            if (!current->hasProtocol) {
+                return {true, std::nullopt}; // the answer of its first question
+            }
             const auto since = current->idleSince;
             const std::int64_t idle =
                 since ? std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - *since)
@@ -145,7 +155,8 @@ WaylandIdle fromWayland() {
     }
     bool reached = false;
     current = startWatch(reached);
-    return {reached, current != nullptr ? std::optional<std::int64_t>(0) : std::nullopt};
+    return {reached, current != nullptr && current->hasProtocol ? std::optional<std::int64_t>(0)
+                                                                : std::nullopt};
 }
 
 } // namespace platform::idle

@@ -29,6 +29,11 @@ struct WaylandAnswer {
 };
 WaylandAnswer waylandFocusedWindow();
 
+// How long a compositor may take to answer for its focused window. Past it, it is taken
+// as one that can't be asked that way: a compositor that accepts and never answers
+// must not hold the run.
+constexpr std::uint64_t answerLimitMs = 2000;
+
 // The ways to ask a compositor, each false when it can't be asked that way (the
 // window is then left alone). Sway's IPC at the socket path; the
 // wlr-foreign-toplevel-management global on a connected Wayland socket.

@@ -204,9 +204,6 @@ std::uint64_t nowUs() {
            static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
 }
 
-// How long KWin may take to run the script and call back.
-constexpr std::uint64_t answerLimitUs = 2000000;
-
 } // namespace
 
 bool kwinActiveWindow(std::optional<FocusedWindow>& window) {
@@ -247,7 +244,8 @@ bool kwinActiveWindow(std::optional<FocusedWindow>& window) {
         ran = api.callMethod(bus.bus, "org.kde.KWin", "/Scripting", scriptInterface, "start",
                              &started.error, &started.message, "") >= 0;
     }
-    const std::uint64_t end = nowUs() + answerLimitUs;
+    // KWin runs the script and calls back within the bound of every compositor's answer.
+    const std::uint64_t end = nowUs() + answerLimitMs * 1000;
     while (ran && !callback.answered) {
         const int processed = api.process(bus.bus, nullptr);
         const std::uint64_t now = nowUs();

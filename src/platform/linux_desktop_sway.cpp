@@ -6,10 +6,14 @@
 
 #include <rapidjson/reader.h>
 
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 
 #include <array>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -26,9 +30,33 @@ constexpr int depthLimit = 256;
 
 constexpr std::size_t headerBytes = magic.size() + 2 * sizeof(std::uint32_t);
 
-bool writeAll(int socket, const char* bytes, std::size_t count) {
+using Clock = std::chrono::steady_clock;
+
+// Waits until the socket is ready for EVENTS (or closed), false once the deadline passes.
+bool waitFor(int socket, short events, Clock::time_point deadline) {
+    for (;;) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            return false;
+        }
+        pollfd waiting{socket, events, 0};
+        const int ready = poll(&waiting, 1, static_cast<int>(left));
+        if (ready > 0) {
+            return true;
+        }
+        if (ready == 0 || errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+bool writeAll(int socket, const char* bytes, std::size_t count, Clock::time_point deadline) {
     while (count > 0) {
-        const ssize_t written = send(socket, bytes, count, MSG_NOSIGNAL);
+        if (!waitFor(socket, POLLOUT, deadline)) {
+            return false;
+        }
+        const ssize_t written = send(socket, bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (written <= 0) {
             return false;
         }
@@ -38,9 +66,12 @@ bool writeAll(int socket, const char* bytes, std::size_t count) {
     return true;
 }
 
-bool readAll(int socket, char* bytes, std::size_t count) {
+bool readAll(int socket, char* bytes, std::size_t count, Clock::time_point deadline) {
     while (count > 0) {
-        const ssize_t got = recv(socket, bytes, count, 0);
+        if (!waitFor(socket, POLLIN, deadline)) {
+            return false;
+        }
+        const ssize_t got = recv(socket, bytes, count, MSG_DONTWAIT);
         if (got <= 0) {
             return false;
         }
@@ -48,6 +79,26 @@ bool readAll(int socket, char* bytes, std::size_t count) {
         count -= static_cast<std::size_t>(got);
     }
     return true;
+}
+
+// A connection to the socket, its connect bounded too: a sway too busy to accept
+// leaves a full backlog, where connect would wait.
+Fd connectWithin(const std::string& socketPath, std::uint64_t limitMs) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (socketPath.size() >= sizeof address.sun_path) {
+        return Fd();
+    }
+    std::memcpy(address.sun_path, socketPath.data(), socketPath.size());
+    Fd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const timeval limit{static_cast<time_t>(limitMs / 1000),
+                        static_cast<suseconds_t>(limitMs % 1000 * 1000)};
+    if (socket.fd < 0 ||
+        setsockopt(socket.fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0 ||
+        connect(socket.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return Fd();
+    }
+    return Fd(socket.release());
 }
 
 // The header in the host's byte order, as sway reads and writes it.
@@ -59,22 +110,18 @@ std::array<char, headerBytes> header(std::uint32_t length, std::uint32_t type) {
     return bytes;
 }
 
+// The request and its whole answer within the bound of a compositor's answer, however
+// sway trickles it.
 bool askTree(const std::string& socketPath, std::vector<char>& reply) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (socketPath.size() >= sizeof address.sun_path) {
-        return false;
-    }
-    std::memcpy(address.sun_path, socketPath.data(), socketPath.size());
-    const Fd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (socket.fd < 0 ||
-        connect(socket.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(answerLimitMs);
+    const Fd socket = connectWithin(socketPath, answerLimitMs);
+    if (socket.fd < 0) {
         return false;
     }
     const auto request = header(0, getTree);
     std::array<char, headerBytes> answer{};
-    if (!writeAll(socket.fd, request.data(), request.size()) ||
-        !readAll(socket.fd, answer.data(), answer.size()) ||
+    if (!writeAll(socket.fd, request.data(), request.size(), deadline) ||
+        !readAll(socket.fd, answer.data(), answer.size(), deadline) ||
         std::string_view(answer.data(), magic.size()) != magic) {
         return false;
     }
@@ -87,7 +134,7 @@ bool askTree(const std::string& socketPath, std::vector<char>& reply) {
     }
     reply.resize(length + 1);
     reply[length] = '\0';
-    return readAll(socket.fd, reply.data(), length);
+    return readAll(socket.fd, reply.data(), length, deadline);
 }
 
 // What a node of the tree says of itself. The strings point into the reply, which

@@ -6,7 +6,8 @@ text from the log, however hostile, arrives as text (in a page by title too, whe
 titles stand in attributes), under a heading with each day's weekday. A 3.5-hour
 morning: its axis runs 09 to 13 and the morning fills 7/8 of it; its top documents are the log's. A week: an
 overview of stacked bars first, each bar's parts the log's time per day and lane, and
-a plain line for the day with nothing recorded. The day the clocks go back reads 01
+a plain line for the day with nothing recorded; its legend the eleven largest lanes and
+"Other". The day the clocks go back reads 01
 twice. No page loads anything, runs anything, or carries an event handler.
    check_html.py REPORT LOGS OUT"""
 import html.parser
@@ -382,6 +383,39 @@ if parts != want:
 if any(len(fills) != 1 for fills in colours.values()) or \
         len({next(iter(f)) for f in colours.values()}) != len(colours):
     failures.append(f"a project's colour changes, or two share one: {colours}")
+
+# The overview's legend: the eleven largest lanes by name, largest first, and any more as
+# one "Other" with their time; the bars' parts the same.
+for count in (11, 12, 18):
+    folder = os.path.join(out, f"lanes-{count}")
+    os.makedirs(folder, exist_ok=True)
+    at, lines, want = datetime.fromisoformat("2026-03-02T06:00:00+01:00"), [], []
+    for category in range(count):
+        minutes = (count - category) * 5  # each lane its own size, the first the largest
+        end = at + timedelta(minutes=minutes)
+        lines.append(json.dumps({
+            "start": at.isoformat(timespec="milliseconds"),
+            "end": end.isoformat(timespec="milliseconds"), "seconds": minutes * 60.0,
+            "state": "active", "title": f"t{category}", "curated_title": "", "doc": "",
+            "url": "", "pid": 100 + category, "app": f"a{category}", "exe_path": "",
+            "category": category}))
+        want.append((category_name(category), minutes * 60_000))
+        at = end
+    with open(os.path.join(folder, "2026-03-02.jsonl"), "w") as day_file:
+        day_file.write("\n".join(lines) + "\n")
+    page = os.path.join(out, f"lanes-{count}.html")
+    subprocess.run([report, "--no-cache", "--dir", folder, "--from", week[0], "--to", week[-1],
+                    "--html", page], capture_output=True, check=True)
+    dom = dom_of(page)
+    if len(want) > 11:
+        want = want[:11] + [("Other", sum(ms for _, ms in want[11:]))]
+    legend = [span.content() for span in dom.all("span", "item")]
+    if legend != [f"{name} {clock(ms)}" for name, ms in want]:
+        failures.append(f"{count} lanes: the legend reads {legend}, expected {want}")
+    segments = [(rect.attrs["data-lane"], int(rect.attrs["data-ms"]))
+                for rect in dom.all("rect", "segment")]
+    if sorted(segments) != sorted(want):
+        failures.append(f"{count} lanes: the bars' parts {segments}, expected {want}")
 
 # The day the clocks go back, in its own zone: 25 hours on the axis, and 01 twice, an
 # hour apart on the page.

@@ -436,6 +436,10 @@ TEST(ReportProjects, ABadRulesFileSaysWhereAndStops) {
         {"empty-project.toml", ":2: rule 1: project: ", "empty"},
         {"no-project.toml", ":1: rule 1: ", "names no project"},
         {"category.toml", ":3: rule 1: category: ", "Browsers"},
+        {"category-number.toml", ":7: rule 2: category: ", "no category has the number 99"},
+        {"category-negative.toml", ":3: rule 1: category: ", "no category has the number -3"},
+        {"category-past-table.toml", ":6: rule 1: category: ", "no category has the number 18"},
+        {"category-numbered-name.toml", ":3: rule 1: category: ", "\"Category 99\""},
         {"not-rule.toml", ":1: rules: ", "[[rule]]"},
     };
     for (const Case& c : cases) {

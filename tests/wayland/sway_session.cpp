@@ -1,6 +1,7 @@
 #include "sway_session.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -142,6 +143,53 @@ Result run(const std::string& program, const std::vector<std::string>& arguments
     // The error stream is short; the output is read first, to its end.
     result.out = readAll(out[0]);
     result.err = readAll(err[0]);
+    close(out[0]);
+    close(err[0]);
+    int status = 0;
+    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+        result.status = WEXITSTATUS(status);
+    }
+    return result;
+}
+
+Result runWithin(const std::string& program, const std::vector<std::string>& arguments,
+                 const Environment& changes, int limitMs) {
+    int out[2], err[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+        return {};
+    }
+    const pid_t pid = spawn(program, arguments, changes, -1, out[1], err[1]);
+    close(out[1]);
+    close(err[1]);
+    Result result;
+    pollfd streams[] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* texts[] = {&result.out, &result.err};
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    bool ended = false;
+    while (streams[0].fd >= 0 || streams[1].fd >= 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              end - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0 || poll(streams, 2, static_cast<int>(left)) <= 0) {
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (streams[i].fd < 0 || streams[i].revents == 0) {
+                continue;
+            }
+            char chunk[4096];
+            const ssize_t count = read(streams[i].fd, chunk, sizeof chunk);
+            if (count > 0) {
+                texts[i]->append(chunk, static_cast<std::size_t>(count));
+            } else {
+                streams[i].fd = -1; // its end: poll leaves it alone from now on
+            }
+        }
+        ended = streams[0].fd < 0 && streams[1].fd < 0;
+    }
+    if (!ended && pid > 0) {
+        kill(pid, SIGKILL);
+    }
     close(out[0]);
     close(err[0]);
     int status = 0;

@@ -33,6 +33,11 @@ pid_t spawn(const std::string& program, std::vector<std::string> arguments,
 Result run(const std::string& program, const std::vector<std::string>& arguments,
            const Environment& changes);
 
+// As run, but a program still running after limitMs is killed (its status then -1),
+// with what it printed so far: a test of something that must end fails, not hangs.
+Result runWithin(const std::string& program, const std::vector<std::string>& arguments,
+                 const Environment& changes, int limitMs);
+
 // A scratch folder, removed at the end.
 class Scratch {
   public:

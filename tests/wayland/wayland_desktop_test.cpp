@@ -14,8 +14,11 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstring>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -313,6 +316,103 @@ INSTANTIATE_TEST_SUITE_P(
                     "the Wayland compositor wayland_desktop offers neither sway's IPC nor "
                     "wlr-foreign-toplevel-management"}),
     [](const testing::TestParamInfo<DesktopCase>& test) { return std::string(test.param.label); });
+
+// A sway IPC socket that takes each connection and its request, sends SAYS (perhaps
+// nothing), and then never another byte, holding the connection open.
+class SilentSway {
+  public:
+    SilentSway(const fs::path& socketPath, std::string says)
+        : path_(socketPath), says_(std::move(says)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+        listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        listen(listener_, 4);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~SilentSway() {
+        shutdown(listener_, SHUT_RDWR);
+        thread_.join();
+        for (const int client : held_) {
+            close(client);
+        }
+        close(listener_);
+        unlink(path_.c_str());
+    }
+    SilentSway(const SilentSway&) = delete;
+    SilentSway& operator=(const SilentSway&) = delete;
+
+  private:
+    void serve() {
+        for (;;) {
+            const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0) {
+                return;
+            }
+            held_.push_back(client);
+            char request[14]; // GET_TREE: the magic, a length of 0 and the type
+            [[maybe_unused]] const ssize_t got = recv(client, request, sizeof request, MSG_WAITALL);
+            [[maybe_unused]] const ssize_t sent = write(client, says_.data(), says_.size());
+        }
+    }
+    fs::path path_;
+    std::string says_;
+    int listener_ = -1;
+    std::thread thread_;
+    std::vector<int> held_;
+};
+
+std::string swayHeader(std::uint32_t length, std::uint32_t type) {
+    std::string header = "i3-ipc";
+    header.append(reinterpret_cast<const char*>(&length), sizeof length);
+    header.append(reinterpret_cast<const char*>(&type), sizeof type);
+    return header;
+}
+
+// A sway socket that accepts and never answers, or stops halfway, holds no run: after
+// a bound the run goes on as without it, to the display's own sway, or to the
+// no-window line when there is nothing else to ask. Its failure is a run still going
+// after a minute, killed.
+TEST(SwayIpc, ASocketThatNeverAnswersHoldsNoRun) {
+    const Scratch scratch;
+    const std::string silentPath = (scratch.path() / "silent.sock").string();
+    const Window window(nativeClientPath, "WINWORD.EXE",
+                        {"--title=a.docx - Word", "--app-id=word"});
+    ASSERT_TRUE(window.ready());
+    ASSERT_TRUE(focus(window));
+    const std::string word = line("a.docx - Word", "a.docx", "a.docx", window.pid(),
+                                  "Microsoft Word", window.copy.string(), 8);
+    const Environment alone{{"SWAYSOCK", silentPath},
+                            {"XDG_RUNTIME_DIR", scratch.path().string()},
+                            {"WAYLAND_DISPLAY", "wayland-0"},
+                            {"DISPLAY", std::nullopt}};
+    struct Case {
+        const char* label;
+        std::string says;
+        Environment changes;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"nothing, on sway's display", "", {{"SWAYSOCK", silentPath}}, word},
+        {"half a tree, on sway's display",
+         swayHeader(1000, 4) + "{\"id\": 1, ",
+         {{"SWAYSOCK", silentPath}},
+         word},
+        {"nothing, on no display", "", alone, noWindowLine},
+    };
+    for (const Case& c : cases) {
+        const SilentSway silent(silentPath, c.says);
+        Environment environment = sway->clientEnvironment();
+        for (const auto& [name, value] : c.changes) {
+            environment[name] = value;
+        }
+        const Result result = runWithin(samplerPath, {}, environment, 60'000);
+        EXPECT_EQ(result.status, 0) << c.label;
+        EXPECT_EQ(result.out, c.line) << c.label;
+        EXPECT_EQ(result.err, "") << c.label;
+    }
+}
 
 // A WAYLAND_DISPLAY that no compositor answers is a session of the X server: here none.
 TEST(NoCompositor, TheXServerIsAskedInstead) {

@@ -1,15 +1,27 @@
 // The collector's idle time on a headless sway: counted by the compositor from the
 // last input (here, none but a pointer moved by a sway command), not by the X server.
+// A compositor with no idle protocol is asked once, not at every sample.
 //
 //   wayland_idle_test SWAY [gtest options]
+//   wayland_idle_test --ask-idle N   (the idle time asked N times, a line each)
 #include "platform/input_idle.h"
 #include "sway_session.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -63,9 +75,90 @@ TEST(WaylandIdle, CountedByTheCompositorFromTheLastInput) {
     EXPECT_LE(*again, msSince(moved) + 50);
 }
 
+// A compositor that, like GNOME Shell, lists a seat and no idle protocol. It counts
+// its connections and keeps each open, as a compositor does while its client runs.
+class CompositorWithoutIdle {
+  public:
+    explicit CompositorWithoutIdle(const fs::path& socketPath) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+        listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        listen(listener_, 4);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~CompositorWithoutIdle() {
+        shutdown(listener_, SHUT_RDWR);
+        thread_.join();
+        for (const int client : held_) {
+            close(client);
+        }
+        close(listener_);
+    }
+    CompositorWithoutIdle(const CompositorWithoutIdle&) = delete;
+    CompositorWithoutIdle& operator=(const CompositorWithoutIdle&) = delete;
+    int connections() const { return connections_; }
+
+  private:
+    // Each client's get_registry (new id 2) and sync (new id 3) read; the registry's
+    // one global, wl_seat, and the sync's done sent; whatever follows left unread.
+    void serve() {
+        for (;;) {
+            const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0) {
+                return;
+            }
+            ++connections_;
+            held_.push_back(client);
+            char requests[24];
+            [[maybe_unused]] const ssize_t got =
+                recv(client, requests, sizeof requests, MSG_WAITALL);
+            const std::uint32_t global[] = {2, 28u << 16, 1, 8, 0, 0, 7};
+            std::vector<char> events(sizeof global);
+            std::memcpy(events.data(), global, sizeof global);
+            std::memcpy(events.data() + 16, "wl_seat", 8);
+            const std::uint32_t done[] = {3, 12u << 16, 0};
+            events.insert(events.end(), reinterpret_cast<const char*>(done),
+                          reinterpret_cast<const char*>(done) + sizeof done);
+            [[maybe_unused]] const ssize_t sent = write(client, events.data(), events.size());
+        }
+    }
+    int listener_ = -1;
+    std::thread thread_;
+    std::vector<int> held_;
+    std::atomic<int> connections_ = 0;
+};
+
+// Asked at every sample, as the collector does: the same answer, from one connection.
+TEST(WaylandIdle, ACompositorWithoutAnIdleProtocolIsAskedOnce) {
+    const Scratch runtime;
+    const CompositorWithoutIdle compositor(runtime.path() / "wayland-0");
+    // A process of its own: this one's watch is on sway.
+    const Result result = run("/proc/self/exe", {"--ask-idle", "5"},
+                              {{"XDG_RUNTIME_DIR", runtime.path().string()},
+                               {"WAYLAND_DISPLAY", "wayland-0"},
+                               {"DISPLAY", std::nullopt}});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "unknown\nunknown\nunknown\nunknown\nunknown\n");
+    EXPECT_EQ(compositor.connections(), 1);
+}
+
+// The idle time asked COUNT times, as the collector asks it at its samples.
+int askIdle(int count) {
+    for (int i = 0; i < count; ++i) {
+        const std::optional<std::int64_t> idle = platform::inputIdleMilliseconds();
+        std::printf("%s\n", idle ? std::to_string(*idle).c_str() : "unknown");
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--ask-idle") == 0) {
+        return askIdle(std::atoi(argv[2]));
+    }
     testing::InitGoogleTest(&argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s SWAY [gtest options]\n", argv[0]);
