@@ -254,19 +254,6 @@ void setSpan(Day& day, std::int64_t startMs, std::int64_t endMs, const Clock& cl
     setOffsets(day, clock, inSystemZone(extentOf(day), clock));
 }
 
-// The first event that FILE's opening lines hold, for the clock of the day after a
-// selection; a bounded look, never the whole file.
-std::optional<logformat::Timestamp> firstMomentOf(const std::filesystem::path& file) {
-    std::optional<logformat::Timestamp> first;
-    std::uint64_t ignored = 0;
-    readDayFileStart(file, ignored, [&](logformat::LogEvent& event) {
-        if (!first || event.start.unixMs < first->unixMs) {
-            first = event.start;
-        }
-    });
-    return first;
-}
-
 // Events placed on their days as they are read: each day's pieces wait in a bucket
 // until the day is taken. A day taken is closed: a piece for it found later lies in a
 // file after its own and is counted as misplaced.
@@ -526,71 +513,115 @@ struct LogWalk {
                (!projectDay || (projects != nullptr && !options.taggedDays.contains(file)));
     }
 
-    // One folder's file of one day: its summary when it has a sound one, else its events,
-    // summarised on the way when the file can be.
-    void readFile(std::size_t source, std::int64_t file, ClassifyingQueue& queue,
-                  std::vector<DaySummary>& summaries) {
-        const std::filesystem::path path = fileOf(source, file);
-        const std::optional<SourceStamp> stamp =
-            summarisable(source, file) ? stampOf(path) : std::optional<SourceStamp>();
-        if (!stamp) {
+    // A folder's file of a day still to be read: its events, summarised on the way when
+    // STAMP says the file can be.
+    struct FileToRead {
+        std::size_t source = 0;
+        std::optional<SourceStamp> stamp;
+    };
+
+    // A day whose files are not read yet: the summaries it takes, and the files it reads.
+    struct OpenDay {
+        std::int64_t number = 0;
+        std::vector<DaySummary> summaries;
+        std::vector<FileToRead> toRead;
+    };
+
+    OpenDay openDay(std::int64_t file) {
+        OpenDay day{file, {}, {}};
+        for (std::size_t source = 0; source < options.directories.size(); ++source) {
+            const std::optional<SourceStamp> stamp = summarisable(source, file)
+                                                         ? stampOf(fileOf(source, file))
+                                                         : std::optional<SourceStamp>();
+            // A summary holds a file whose events all lie on its day: the selection's
+            // first and last days too, whatever reaches them from the days beyond.
+            if (stamp) {
+                if (auto summary = loadSummary(stores[source], logformat::civilFromDays(file),
+                                               options.by, *stamp, options.rulesDigest)) {
+                    counts.skippedLines += summary->skippedLines;
+                    day.summaries.push_back(std::move(*summary));
+                    continue;
+                }
+            }
+            day.toRead.push_back({source, stamp});
+        }
+        return day;
+    }
+
+    // The day after the selection: only its first moment is wanted.
+    OpenDay dayAfter(std::int64_t file) const {
+        OpenDay day{file, {}, {}};
+        for (std::size_t source = 0; source < options.directories.size(); ++source) {
+            day.toRead.push_back({source, {}});
+        }
+        return day;
+    }
+
+    // An open day's first moment, as it begins: what reaches into it from the day before,
+    // its summaries' first moments, and the first events of the files it will read (a
+    // collector's file is in order). Each day is then handed on as soon as it is read,
+    // with no more than its own events in memory.
+    Extent beginningOf(const OpenDay& day) {
+        Extent extent;
+        const auto take = [&](const logformat::Timestamp& moment) {
+            if (!extent.first || moment.unixMs < extent.first->unixMs) {
+                extent.first = moment;
+            }
+        };
+        if (const auto found = buckets.pending.find(day.number); found != buckets.pending.end()) {
+            for (const Piece& piece : found->second) {
+                take({piece.fromMs, piece.fromOffset});
+            }
+        }
+        for (const DaySummary& summary : day.summaries) {
+            if (summary.first) {
+                take(*summary.first);
+            }
+        }
+        for (const FileToRead& file : day.toRead) {
+            if (const auto first = firstEventOf(fileOf(file.source, day.number))) {
+                take(first->start);
+            }
+        }
+        return extent;
+    }
+
+    void readFile(const FileToRead& file, std::int64_t day, ClassifyingQueue& queue) {
+        const std::filesystem::path path = fileOf(file.source, day);
+        if (!file.stamp) {
             readDayFile(
-                path, counts.skippedLines, [&](LogEvent& event) { queue.push(event, source); },
+                path, counts.skippedLines, [&](LogEvent& event) { queue.push(event, file.source); },
                 buffer, keep);
             queue.drain();
             return;
         }
-        const logformat::CivilDate date = logformat::civilFromDays(file);
-        // A summary holds a file whose events all lie on its day: the selection's first
-        // and last days too, whatever reaches them from the days beyond.
-        if (auto summary =
-                loadSummary(stores[source], date, options.by, *stamp, options.rulesDigest)) {
-            counts.skippedLines += summary->skippedLines;
-            summaries.push_back(std::move(*summary));
-            return;
-        }
-        SummaryBuilder builder(file, projects != nullptr ? options.rulesDigest : std::string());
+        SummaryBuilder builder(day, projects != nullptr ? options.rulesDigest : std::string());
         const std::uint64_t skippedBefore = counts.skippedLines;
         readDayFile(
             path, counts.skippedLines,
             [&](LogEvent& event) {
                 const std::string_view project = projectOf(event);
                 builder.add(event, project);
-                buckets.place(event, source, project);
+                buckets.place(event, file.source, project);
             },
             buffer, logformat::textField::all);
         if (builder.selfContained()) {
-            saveSummary(stores[source], date,
-                        builder.finish(*stamp, counts.skippedLines - skippedBefore));
-            counts.summariesUnwritable |= stores[source].writeFailed;
+            saveSummary(stores[file.source], logformat::civilFromDays(day),
+                        builder.finish(*file.stamp, counts.skippedLines - skippedBefore));
+            counts.summariesUnwritable |= stores[file.source].writeFailed;
         }
     }
 
-    // The day FILE, read from every folder, with its span still to be set.
-    Day readDay(std::int64_t file, ClassifyingQueue& queue) {
+    // The open day's files read, from every folder, with its span still to be set.
+    Day readDay(OpenDay& open, ClassifyingQueue& queue) {
+        for (const FileToRead& file : open.toRead) {
+            readFile(file, open.number, queue);
+        }
         Day day;
-        day.date = logformat::civilFromDays(file);
-        for (std::size_t source = 0; source < options.directories.size(); ++source) {
-            readFile(source, file, queue, day.summaries);
-        }
-        day.pieces = buckets.take(file);
+        day.date = logformat::civilFromDays(open.number);
+        day.summaries = std::move(open.summaries);
+        day.pieces = buckets.take(open.number);
         return day;
-    }
-
-    // The first moment of the day after the selection: what reaches into it from the
-    // selection and what its own files begin with.
-    Extent dayAfter(std::int64_t day) {
-        Extent after;
-        Day reachedInto;
-        reachedInto.pieces = buckets.take(day);
-        after.first = extentOf(reachedInto).first;
-        for (std::size_t source = 0; source < options.directories.size(); ++source) {
-            const auto first = firstMomentOf(fileOf(source, day));
-            if (first && (!after.first || first->unixMs < after.first->unixMs)) {
-                after.first = first;
-            }
-        }
-        return after;
     }
 };
 
@@ -619,32 +650,22 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
     walk.today = localDayNumber(clock.nowMs, clock.offsetAt(clock.nowMs));
 
     walk.placeCurrentEvents();
-    Extent before = walk.readDayBefore(firstDay);
+    const Extent before = walk.readDayBefore(firstDay);
     ClassifyingQueue queue(projects, walk.buckets);
-    // Each day is handed on once the next is read: where one ends and the next begins
-    // takes both days' clocks.
-    std::optional<Day> held;
-    std::int64_t heldStart = 0;
-    const auto handOn = [&](const Extent& next, const logformat::CivilDate& nextDate) {
-        const Extent extent = extentOf(*held);
-        const std::int64_t end = dayBoundary(nextDate, extent, next, heldStart, clock);
-        setSpan(*held, heldStart, end, clock);
-        onDay(*held);
-        walk.buckets.giveBack(held->pieces);
-        heldStart = end;
-    };
+    // Where one day ends and the next begins takes both days' clocks: the day's own last
+    // moment and the next day's first.
+    LogWalk::OpenDay open = walk.openDay(firstDay);
+    std::int64_t start = dayBoundary(options.first, before, walk.beginningOf(open),
+                                     std::numeric_limits<std::int64_t>::min(), clock);
     for (std::int64_t file = firstDay; file <= lastDay; ++file) {
-        Day day = walk.readDay(file, queue);
-        if (held) {
-            handOn(extentOf(day), day.date);
-        } else {
-            heldStart = dayBoundary(day.date, before, extentOf(day),
-                                    std::numeric_limits<std::int64_t>::min(), clock);
-        }
-        held = std::move(day);
-    }
-    if (held) {
-        handOn(walk.dayAfter(lastDay + 1), logformat::civilFromDays(lastDay + 1));
+        Day day = walk.readDay(open, queue);
+        open = file < lastDay ? walk.openDay(file + 1) : walk.dayAfter(file + 1);
+        const std::int64_t end = dayBoundary(logformat::civilFromDays(file + 1), extentOf(day),
+                                             walk.beginningOf(open), start, clock);
+        setSpan(day, start, end, clock);
+        onDay(day);
+        walk.buckets.giveBack(day.pieces);
+        start = end;
     }
 }
 

@@ -108,11 +108,10 @@ void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
     }
 }
 
-void readDayFileStart(const std::filesystem::path& file, std::uint64_t& skippedLines,
-                      const std::function<void(logformat::LogEvent&)>& onEvent) {
+std::optional<logformat::LogEvent> firstEventOf(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        return;
+        return std::nullopt;
     }
     std::string start(pieceBytes, '\0');
     in.read(start.data(), static_cast<std::streamsize>(start.size()));
@@ -122,11 +121,16 @@ void readDayFileStart(const std::filesystem::path& file, std::uint64_t& skippedL
         // The piece may end inside a line: only the whole ones are read.
         rest = rest.substr(0, rest.rfind('\n') + 1);
     }
+    logformat::LogEvent event;
     while (!rest.empty()) {
         const std::size_t newline = rest.find('\n');
-        takeLine(rest.substr(0, newline), skippedLines, onEvent, 0);
+        const std::string_view line = withoutLineEnd(rest.substr(0, newline));
+        if (!blank(line) && logformat::readLogEvent(line, event, 0)) {
+            return event;
+        }
         rest = newline == std::string_view::npos ? std::string_view{} : rest.substr(newline + 1);
     }
+    return std::nullopt;
 }
 
 void readDayFileBackwards(const std::filesystem::path& file,

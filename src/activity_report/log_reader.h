@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,9 @@ void readDayFile(const std::filesystem::path& file, std::uint64_t& skippedLines,
                  const std::function<void(logformat::LogEvent&)>& onEvent, std::string& buffer,
                  unsigned keep = logformat::textField::all);
 
-// Calls ON_EVENT for the events among FILE's first lines, the ones that its first 64 KiB
-// hold whole: a bounded look at how a day begins.
-void readDayFileStart(const std::filesystem::path& file, std::uint64_t& skippedLines,
-                      const std::function<void(logformat::LogEvent&)>& onEvent);
+// The first event among FILE's first lines, the ones that its first 64 KiB hold whole:
+// a bounded look at how a day begins. None for a missing file, or none found there.
+std::optional<logformat::LogEvent> firstEventOf(const std::filesystem::path& file);
 
 // Calls ON_EVENT for the event lines of FILE from its last line back, for as long as
 // it returns true. Lines that aren't events are passed over, uncounted.
