@@ -6,9 +6,6 @@ namespace report {
 
 namespace {
 
-// A key whose memo holds no more values than this stays in the processor's cache: it is
-// looked up at once, without a prefetch.
-constexpr std::size_t nearValues = 1024;
 // How many events between sorting the keys by their values.
 constexpr std::size_t reorderEvery = 4096;
 
@@ -53,33 +50,32 @@ std::size_t ProjectClassifier::distinctValues() const {
     return values;
 }
 
-bool ProjectClassifier::settled(const Ahead& ahead) const {
-    const std::size_t first = firstAllowed(rules_, ahead.allowed.data());
+bool ProjectClassifier::settled(const Lookup& lookup) const {
+    const std::size_t first = firstAllowed(rules_, lookup.allowed.data());
     if (first == rules_.rules.size()) {
         return true;
     }
     for (std::size_t k = 0; k < keys_.size(); ++k) {
-        if ((ahead.done >> k & 1) == 0 && hasBit(keys_[k].names, first)) {
+        if ((lookup.done >> k & 1) == 0 && hasBit(keys_[k].names, first)) {
             return false;
         }
     }
     return true;
 }
 
-bool ProjectClassifier::matters(std::size_t k, const Ahead& ahead) const {
+bool ProjectClassifier::matters(std::size_t k, const Lookup& lookup) const {
     for (std::size_t w = 0; w < words_; ++w) {
-        if ((keys_[k].names[w] & ahead.allowed[w]) != 0) {
+        if ((keys_[k].names[w] & lookup.allowed[w]) != 0) {
             return true;
         }
     }
     return false;
 }
 
-void ProjectClassifier::lookUp(std::size_t k, const logformat::LogEvent& event, Ahead& ahead) {
+void ProjectClassifier::lookUp(std::size_t k, const logformat::LogEvent& event, Lookup& lookup) {
     Key& key = keys_[k];
     const std::string_view value = valueOf(event, key.index);
-    const std::uint64_t hash =
-        (ahead.hashed >> k & 1) != 0 ? ahead.hashes[k] : ValueMemo::hashOf(value);
+    const std::uint64_t hash = ValueMemo::hashOf(value);
     const std::uint64_t* mask = key.memo.find(value, hash);
     if (mask == nullptr) {
         if (key.index == ruleFieldCount) {
@@ -92,15 +88,14 @@ void ProjectClassifier::lookUp(std::size_t k, const logformat::LogEvent& event, 
         mask = fresh_.data();
     }
     for (std::size_t w = 0; w < words_; ++w) {
-        ahead.allowed[w] &= mask[w];
+        lookup.allowed[w] &= mask[w];
     }
-    ahead.done |= 1u << k;
+    lookup.done |= 1u << k;
 }
 
-void ProjectClassifier::begin(Ahead& ahead) {
-    ahead.allowed.assign(words_, ~std::uint64_t{0});
-    ahead.done = 0;
-    ahead.hashed = 0;
+void ProjectClassifier::begin(Lookup& lookup) {
+    lookup.allowed.assign(words_, ~std::uint64_t{0});
+    lookup.done = 0;
     if (++sinceReorder_ == reorderEvery) {
         sinceReorder_ = 0;
         std::stable_sort(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) {
@@ -109,59 +104,25 @@ void ProjectClassifier::begin(Ahead& ahead) {
     }
 }
 
-std::string_view ProjectClassifier::nameOf(const Ahead& ahead) const {
-    const std::size_t rule = firstAllowed(rules_, ahead.allowed.data());
+std::string_view ProjectClassifier::nameOf(const Lookup& lookup) const {
+    const std::size_t rule = firstAllowed(rules_, lookup.allowed.data());
     return rule < rules_.rules.size() ? std::string_view(rules_.rules[rule].project)
                                       : uncategorised;
 }
 
-void ProjectClassifier::prepare(const logformat::LogEvent& event, Ahead& ahead) {
-    begin(ahead);
-    // The keys with few values first, at once: they often settle the answer alone.
-    for (const std::size_t k : order_) {
-        if (settled(ahead)) {
-            return;
-        }
-        if (keys_[k].memo.size() <= nearValues && matters(k, ahead)) {
-            lookUp(k, event, ahead);
-        }
-    }
-    // The others later, their memory asked for now.
-    for (const std::size_t k : order_) {
-        if ((ahead.done >> k & 1) != 0) {
-            continue;
-        }
-        if (!matters(k, ahead)) {
-            ahead.done |= 1u << k;
-            continue;
-        }
-        ahead.hashes[k] = ValueMemo::hashOf(valueOf(event, keys_[k].index));
-        ahead.hashed |= 1u << k;
-        keys_[k].memo.prefetchSlot(ahead.hashes[k]);
-    }
-}
-
-void ProjectClassifier::warm(const Ahead& ahead) const {
-    for (std::size_t k = 0; k < keys_.size(); ++k) {
-        if ((ahead.hashed >> k & 1) != 0 && (ahead.done >> k & 1) == 0) {
-            keys_[k].memo.prefetchEntry(ahead.hashes[k]);
-        }
-    }
-}
-
-std::string_view ProjectClassifier::projectOf(const logformat::LogEvent& event, Ahead& ahead) {
+std::string_view ProjectClassifier::projectOf(const logformat::LogEvent& event, Lookup& lookup) {
     if (rules_.rules.empty()) {
         return uncategorised;
     }
     for (const std::size_t k : order_) {
-        if (settled(ahead)) {
+        if (settled(lookup)) {
             break;
         }
-        if ((ahead.done >> k & 1) == 0 && matters(k, ahead)) {
-            lookUp(k, event, ahead);
+        if ((lookup.done >> k & 1) == 0 && matters(k, lookup)) {
+            lookUp(k, event, lookup);
         }
     }
-    return nameOf(ahead);
+    return nameOf(lookup);
 }
 
 std::string_view ProjectClassifier::projectOf(const logformat::LogEvent& event) {

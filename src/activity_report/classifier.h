@@ -6,7 +6,6 @@
 #include "activity_report/rules.h"
 #include "activity_report/value_memo.h"
 
-#include <array>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -29,26 +28,19 @@ class ProjectClassifier {
     // The event's project path, "Uncategorised" when no rule matches.
     std::string_view projectOf(const logformat::LogEvent& event);
 
-    // The same for a reader that knows its next events: a year's titles don't fit in the
-    // processor's cache, so the memory a lookup reads is asked for while the events
-    // before it are read. PREPARE as an event is read (it looks up the fields with few
-    // values at once), WARM some events later, then PROJECT_OF with the same AHEAD.
-    static constexpr std::size_t keyCount = ruleFieldCount + 1; // the fields, the category
-    struct Ahead {
-        std::vector<std::uint64_t> allowed; // by the keys looked up so far
-        std::array<std::uint64_t, keyCount> hashes{};
-        unsigned done = 0;   // the keys looked up, or of no consequence, by index
-        unsigned hashed = 0; // the keys whose HASHES are set
-    };
-    void prepare(const logformat::LogEvent& event, Ahead& ahead);
-    void warm(const Ahead& ahead) const;
-    std::string_view projectOf(const logformat::LogEvent& event, Ahead& ahead);
-
     const RuleSet& rules() const { return rules_; }
     // How many distinct values were matched against the rules so far.
     std::size_t distinctValues() const;
 
   private:
+    static constexpr std::size_t keyCount = ruleFieldCount + 1; // the fields, the category
+    // One event's lookups so far.
+    struct Lookup {
+        std::vector<std::uint64_t> allowed; // by the keys looked up so far
+        unsigned done = 0;                  // the keys looked up, or of no consequence
+    };
+    std::string_view projectOf(const logformat::LogEvent& event, Lookup& lookup);
+
     // What the rules read of an event: a text field, or (the last) its category.
     struct Key {
         std::size_t index = 0; // a RuleField, or ruleFieldCount for the category
@@ -58,13 +50,13 @@ class ProjectClassifier {
     static std::string_view valueOf(const logformat::LogEvent& event, std::size_t index);
     // Whether the first rule AHEAD allows names no key still to be looked up, so that
     // none of them can change it.
-    bool settled(const Ahead& ahead) const;
+    bool settled(const Lookup& lookup) const;
     // Whether key K could still take away the first rule AHEAD allows.
-    bool matters(std::size_t k, const Ahead& ahead) const;
-    void lookUp(std::size_t k, const logformat::LogEvent& event, Ahead& ahead);
+    bool matters(std::size_t k, const Lookup& lookup) const;
+    void lookUp(std::size_t k, const logformat::LogEvent& event, Lookup& lookup);
     // A new event: nothing looked up, and now and then the keys sorted again.
-    void begin(Ahead& ahead);
-    std::string_view nameOf(const Ahead& ahead) const;
+    void begin(Lookup& lookup);
+    std::string_view nameOf(const Lookup& lookup) const;
 
     RuleSet rules_;
     std::size_t words_ = 0;
@@ -73,7 +65,7 @@ class ProjectClassifier {
     std::size_t sinceReorder_ = 0;
     std::vector<std::uint64_t> fresh_; // scratch for a value's mask
     std::vector<int> matched_;
-    Ahead now_; // for events classified without a look-ahead
+    Lookup now_;
 };
 
 } // namespace report

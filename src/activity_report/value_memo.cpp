@@ -3,10 +3,6 @@
 #include <cstring>
 #include <new>
 
-#if defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
-#include <xmmintrin.h>
-#endif
-
 namespace report {
 
 namespace {
@@ -22,18 +18,6 @@ constexpr std::size_t blockWords = std::size_t{1} << blockShift;
 constexpr std::size_t blockLimit = (std::size_t{64} << 20) / (blockWords * 8);
 // A longer value is matched each time it comes: kept, it would crowd out the others.
 constexpr std::size_t valueBytesLimit = std::size_t{1} << 20;
-
-// A hint to start reading AT into the processor's cache; where the compiler offers none,
-// nothing.
-void prefetch(const void* at) {
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(at);
-#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
-    _mm_prefetch(static_cast<const char*>(at), _MM_HINT_T0);
-#else
-    (void)at;
-#endif
-}
 
 std::size_t wordsFor(std::size_t bytes) {
     return (bytes + 7) / 8;
@@ -187,27 +171,6 @@ void ValueMemo::insert(std::string_view text, std::uint64_t hash, const std::uin
     slots_[at] =
         Slot{hash, static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(entry + 1)};
     ++entries_;
-}
-
-void ValueMemo::prefetchSlot(std::uint64_t hash) const {
-    if (slotCount_ != 0) {
-        prefetch(&slots_[static_cast<std::size_t>(hash) & (slotCount_ - 1)]);
-    }
-}
-
-void ValueMemo::prefetchEntry(std::uint64_t hash) const {
-    if (slotCount_ == 0) {
-        return;
-    }
-    // The entry of the slot whose hash is HASH: a value often lies past its home slot.
-    const std::size_t mask = slotCount_ - 1;
-    for (std::size_t at = static_cast<std::size_t>(hash) & mask; slots_[at].entryPlusOne != 0;
-         at = (at + 1) & mask) {
-        if (slots_[at].hash == hash) {
-            prefetch(entryAt(slots_[at].entryPlusOne));
-            return;
-        }
-    }
 }
 
 } // namespace report

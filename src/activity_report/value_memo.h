@@ -27,11 +27,6 @@ class ValueMemo {
     // be worth keeping).
     void insert(std::string_view text, std::uint64_t hash, const std::uint64_t* mask);
 
-    // Hints to start reading what a lookup of HASH reads: its slot, then (once the slot
-    // has arrived) its entry.
-    void prefetchSlot(std::uint64_t hash) const;
-    void prefetchEntry(std::uint64_t hash) const;
-
     std::size_t size() const { return entries_; }
 
   private:
