@@ -89,6 +89,12 @@ int list(const Request& request, const Clock& clock, RunOutput& output) {
     return 0;
 }
 
+// Held from reading the file to appending the line: a tag command running beside this
+// one waits, then reads this one's line, so that no id is given twice.
+platform::FileLock lockTagFile(const std::filesystem::path& directory) {
+    return platform::lockFileWaiting(directory / tagFileName);
+}
+
 // A line goes on a line of its own, even after a last line a crash cut short.
 bool append(const std::filesystem::path& directory, const TagFile& file, const std::string& line) {
     return platform::appendDurably(directory / tagFileName,
@@ -121,6 +127,10 @@ int add(const Request& request, const Clock& clock, RunOutput& output) {
         return refuse(output, 2, problem + ": \"" + printable(request.label) + "\"");
     }
     const std::filesystem::path& directory = request.directories.front();
+    const platform::FileLock lock = lockTagFile(directory);
+    if (!lock) {
+        return refuse(output, 1, "can't write " + shownFolder(directory / tagFileName));
+    }
     const auto file = readTagFile(directory);
     if (!file) {
         return refuse(output, 1, "can't read " + shownFolder(directory / tagFileName));
@@ -140,6 +150,15 @@ int add(const Request& request, const Clock& clock, RunOutput& output) {
 
 int remove(const Request& request, const Clock& clock, RunOutput& output) {
     const std::filesystem::path& directory = request.directories.front();
+    // A folder with no tags file has no tag to remove: none is made for the lock.
+    std::error_code error;
+    platform::FileLock lock;
+    if (std::filesystem::exists(directory / tagFileName, error)) {
+        lock = lockTagFile(directory);
+        if (!lock) {
+            return refuse(output, 1, "can't write " + shownFolder(directory / tagFileName));
+        }
+    }
     const auto file = readTagFile(directory);
     if (!file) {
         return refuse(output, 1, "can't read " + shownFolder(directory / tagFileName));
