@@ -3,8 +3,7 @@
 when a runner is given): tags made, listed and removed by lines appended to tags.jsonl,
 never by an earlier byte changed; the report's coverage line and project table take
 them; --untagged-away offers the commands; sixteen tags made at once each keep their
-line. Run in a zone at +01:00 on 2026-03-09, as the
-committed log is.
+line. Run in a zone at +01:00 on 2026-03-09, as the committed log is.
    check_tags.py LOGS REPORT [RUNNER...]"""
 import fcntl
 import json
