@@ -199,9 +199,11 @@ TEST_F(ForgetFolderTest, AnEventCutAtMidnightIsForgottenWholeWhereverItsOtherPie
             writeWhole(day(dayTwo), lines(c.second));
         }
         // The report's summaries of the two days, in both places, one cut short while
-        // written; and that of the day before, which stays.
+        // written; and that of the day before, which stays. In the cache also under
+        // another name, such as an older naming gave the folder spelled another way.
         const fs::path cached = logformat::cachedSummaryFolder(cache, folder);
-        for (const fs::path& summaries : {logformat::summaryFolder(folder), cached}) {
+        const fs::path otherName = cache / "summaries" / "0123456789abcdef";
+        for (const fs::path& summaries : {logformat::summaryFolder(folder), cached, otherName}) {
             writeWhole(summaries / "2026-12-07.json", "Secret");
             writeWhole(summaries / "2026-12-08.json", "Secret");
             writeWhole(summaries / "2026-12-08.json.5f3a.tmp", "Secr");
@@ -224,6 +226,7 @@ TEST_F(ForgetFolderTest, AnEventCutAtMidnightIsForgottenWholeWhereverItsOtherPie
         EXPECT_FALSE(anyFileHolds({folder, cache}, "Secr"));
         EXPECT_TRUE(fs::exists(logformat::summaryFolder(folder) / "2026-12-06.json"));
         EXPECT_TRUE(fs::exists(cached / "2026-12-06.json"));
+        EXPECT_TRUE(fs::exists(otherName / "2026-12-06.json"));
     }
 }
 

@@ -6,10 +6,12 @@
 #include "activity_report/rules.h"
 #include "activity_report/summary_store.h"
 #include "activity_report/totals.h"
+#include "logformat/summary_files.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -302,6 +304,26 @@ TEST_F(SummaryTest, ALogFolderThatCantTakeThemUsesTheCache) {
     EXPECT_EQ(comparable(taking), comparable(log));
     EXPECT_EQ(taking.summarisedDays, 3u);
     EXPECT_FALSE(std::filesystem::is_empty(cache / "summaries"));
+
+    // The folder spelled another way is the same folder of the cache: its summaries are
+    // taken at once, and forget finds them under the one name.
+    std::vector<std::filesystem::path> spellings = {folder / "", folder / "." / ""};
+    std::error_code noLinks; // a system where links can't be made has the others
+    std::filesystem::create_directory_symlink(folder, work / "link", noLinks);
+    if (!noLinks) {
+        spellings.push_back(work / "link");
+    }
+    for (const std::filesystem::path& spelling : spellings) {
+        SCOPED_TRACE(spelling.string());
+        EXPECT_EQ(readOver({spelling}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::app, true, cache)
+                      .summarisedDays,
+                  3u);
+        EXPECT_EQ(logformat::cachedSummaryFolder(cache, spelling),
+                  logformat::cachedSummaryFolder(cache, folder));
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(cache / "summaries"),
+                            std::filesystem::directory_iterator()),
+              1);
 
     const Read nowhere = readOver({folder}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::app, true);
     EXPECT_TRUE(nowhere.counts.summariesUnwritable);
