@@ -1,6 +1,7 @@
 #include "activity_log/forget_command.h"
 
 #include "activity_log/forget_requests.h"
+#include "logformat/local_time.h"
 #include "logformat/log_files.h"
 #include "platform/collector_files.h"
 #include "platform/console.h"
@@ -99,7 +100,9 @@ ParsedForget parseForgetOptions(const std::vector<std::string>& arguments, std::
                  "activity-log forget");
     app.add_option("--last", last, "The last DURATION up to now: 90s, 10m, 2h")
         ->type_name("DURATION");
-    app.add_option("--from", from, "From this local time")->type_name("\"YYYY-MM-DD HH:MM\"");
+    app.add_option("--from", from,
+                   "From this local time (seconds, and an offset such as +01:00, may follow)")
+        ->type_name("\"YYYY-MM-DD HH:MM\"");
     app.add_option("--to", to, "Up to this local time")->type_name("\"YYYY-MM-DD HH:MM\"");
     app.add_option("--dir", directory, "Log folder (default: the collector's)")->type_name("DIR");
     app.add_option("--wait", options.waitSeconds,
@@ -141,18 +144,15 @@ ParsedForget parseForgetOptions(const std::vector<std::string>& arguments, std::
         if (app.count("--from") == 0 || app.count("--to") == 0) {
             return refuse("--from and --to go together");
         }
-        const auto start = parseLocalTime(from);
-        const auto end = parseLocalTime(to);
+        const auto start = logformat::parseLocalTime(from, offsetAt);
+        const auto end = logformat::parseLocalTime(to, offsetAt);
         for (const auto& [time, text, name] :
              {std::tuple{&start, &from, "--from"}, std::tuple{&end, &to, "--to"}}) {
-            if (!*time) {
-                return refuse(std::string(name) + " '" + *text +
-                              "': not a local time \"YYYY-MM-DD HH:MM\"");
+            if (!time->moment) {
+                return refuse(std::string(name) + " '" + *text + "': " + time->problem);
             }
         }
-        // Each end taken where it covers the most, on a day the clocks go back.
-        options.range = {localMoment(start->date, start->minuteOfDay, offsetAt, false),
-                         localMoment(end->date, end->minuteOfDay, offsetAt, true)};
+        options.range = {start.moment->unixMs, end.moment->unixMs};
         if (options.range.fromMs >= options.range.toMs) {
             return refuse("--from '" + from + "' is not before --to '" + to + "'");
         }

@@ -113,16 +113,16 @@ struct Forgetting {
         return directory / logformat::dayFileName(day);
     }
 
-    // The report's summaries of DAY, in both places. They go before the day's text does,
-    // so that a crash between the two can't leave a summary of a day already forgotten
-    // (the next try would find nothing to forget there); and again once it is gone, for a
-    // report that summarised the old file meanwhile.
+    // The report's summaries of DAY, in the folder and in every folder of the cache's
+    // fallback, which may have known this folder under any name. They go before the day's
+    // text does, so that a crash between the two can't leave a summary of a day already
+    // forgotten (the next try would find nothing to forget there); and again once it is
+    // gone, for a report that summarised the old file meanwhile.
     void removeSummaries(const CivilDate& day) {
         const std::string name = logformat::summaryFileName(day);
         removeFilesNamed(logformat::summaryFolder(directory), name, outcome);
-        const std::filesystem::path cache =
-            logformat::cachedSummaryFolder(summaryCacheRoot, directory);
-        if (!cache.empty()) {
+        for (const std::filesystem::path& cache :
+             logformat::cachedSummaryFolders(summaryCacheRoot)) {
             removeFilesNamed(cache, name, outcome);
         }
     }

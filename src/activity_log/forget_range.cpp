@@ -82,54 +82,6 @@ std::size_t forgetAmong(const std::vector<LogEvent*>& events, const TimeRange& r
     return forgotten;
 }
 
-std::int64_t localMoment(const logformat::CivilDate& date, int minuteOfDay,
-                         const std::function<std::int32_t(std::int64_t)>& offsetAt, bool last) {
-    const std::int64_t local =
-        logformat::daysFromCivil(date) * logformat::millisecondsPerDay + minuteOfDay * 60'000LL;
-    // The offsets in effect a day either side: a change of the clocks lies between them.
-    const std::int32_t before = offsetAt(local - logformat::millisecondsPerDay);
-    const std::int32_t after = offsetAt(local + logformat::millisecondsPerDay);
-    std::optional<std::int64_t> found;
-    for (const std::int32_t offset : {before, after}) {
-        const std::int64_t moment = local - std::int64_t{offset} * 60'000;
-        if (offsetAt(moment) == offset && (!found || (last ? moment > *found : moment < *found))) {
-            found = moment;
-        }
-    }
-    if (found) {
-        return *found;
-    }
-    // Skipped: the change lies between the two readings; find it to the millisecond.
-    std::int64_t low = local - std::int64_t{after} * 60'000;
-    std::int64_t high = local - std::int64_t{before} * 60'000;
-    if (low > high) {
-        std::swap(low, high);
-    }
-    while (high - low > 1) {
-        const std::int64_t middle = low + (high - low) / 2;
-        (offsetAt(middle) == before ? low : high) = middle;
-    }
-    return high;
-}
-
-std::optional<LocalTime> parseLocalTime(std::string_view text) {
-    if (text.size() != 16 || text[10] != ' ' || text[13] != ':') {
-        return std::nullopt;
-    }
-    const auto date = logformat::parseDate(text.substr(0, 10));
-    int hour = 0;
-    int minute = 0;
-    const auto digits = [](std::string_view two, int& value) {
-        const auto [end, error] = std::from_chars(two.data(), two.data() + 2, value);
-        return error == std::errc() && end == two.data() + 2 && two[0] != '-';
-    };
-    if (!date || !digits(text.substr(11, 2), hour) || !digits(text.substr(14, 2), minute) ||
-        hour > 23 || minute > 59) {
-        return std::nullopt;
-    }
-    return LocalTime{*date, hour * 60 + minute};
-}
-
 std::optional<std::int64_t> parseDuration(std::string_view text) {
     if (text.size() < 2) {
         return std::nullopt;

@@ -1,12 +1,11 @@
 // What forgetting a span of time does to the events of the log, apart from any file:
-// which events it reaches, what is left of them, and the local moments and durations
-// the command line gives it.
+// which events it reaches, what is left of them, and the durations the command line
+// gives it.
 #pragma once
 
 #include "logformat/log_event.h"
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -46,20 +45,6 @@ logformat::CivilDate dayOf(const Carry& carry);
 // starts at a local midnight.
 std::size_t forgetAmong(const std::vector<logformat::LogEvent*>& events, const TimeRange& range,
                         const std::vector<Carry>& carries, std::vector<Carry>& more);
-
-// The moment a local clock reads DATE at MINUTE_OF_DAY, by OFFSET_AT (unix milliseconds
-// to local minus UTC in minutes). When it reads that twice (the clocks going back) the
-// first moment, or with LAST the second; when never (going forward), the moment the clock
-// jumped past it.
-std::int64_t localMoment(const logformat::CivilDate& date, int minuteOfDay,
-                         const std::function<std::int32_t(std::int64_t)>& offsetAt, bool last);
-
-// "YYYY-MM-DD HH:MM" as a date and minute of the day; nothing for anything else.
-struct LocalTime {
-    logformat::CivilDate date;
-    int minuteOfDay = 0;
-};
-std::optional<LocalTime> parseLocalTime(std::string_view text);
 
 // "90s", "10m", "1.5h": milliseconds; nothing for anything else, zero, or past ten years.
 std::optional<std::int64_t> parseDuration(std::string_view text);

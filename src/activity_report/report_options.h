@@ -1,11 +1,11 @@
 // What the user asked the report for.
 #pragma once
 
+#include "activity_report/day_spans.h"
 #include "logformat/civil_time.h"
 
 #include <filesystem>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,7 +49,7 @@ struct ReportOptions {
     // made under the same rules (RuleSet::digest), and never on a day a tag may lie on
     // (day numbers): a tag moves time between projects.
     std::string rulesDigest;
-    std::set<std::int64_t> taggedDays;
+    DaySpans taggedDays;
     TimesheetOptions timesheet;
     // --untagged-away: list the spells away longer than this that no tag lies over, with
     // the command that tags each in TAG_DIRECTORY (the first --dir as given; empty for

@@ -126,10 +126,8 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     if (options.by == GroupBy::project) {
         options.rulesDigest = projects.rules().digest;
         for (const Tag& tag : tags) {
-            for (std::int64_t day = localDayNumber(tag.fromMs, -14 * 60);
-                 day <= localDayNumber(tag.toMs, 14 * 60); ++day) {
-                options.taggedDays.insert(day);
-            }
+            options.taggedDays.add(localDayNumber(tag.fromMs, -14 * 60),
+                                   localDayNumber(tag.toMs, 14 * 60));
         }
     }
     ReadCounts counts;

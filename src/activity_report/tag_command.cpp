@@ -2,6 +2,7 @@
 
 #include "activity_report/tags.h"
 #include "activity_report/text_width.h"
+#include "logformat/local_time.h"
 #include "platform/collector_files.h"
 #include "text/utf8_path.h"
 
@@ -36,8 +37,8 @@ std::string skippedNote(std::uint64_t skipped, const std::filesystem::path& dire
 
 // "2026-12-07 10:05 to 10:50" when both ends are on one day.
 std::string spanText(const Tag& tag, const Clock& clock) {
-    const std::string from = formatLocalTime(tag.fromMs, clock.offsetAt);
-    std::string to = formatLocalTime(tag.toMs, clock.offsetAt);
+    const std::string from = logformat::formatLocalTime(tag.fromMs, clock.offsetAt);
+    std::string to = logformat::formatLocalTime(tag.toMs, clock.offsetAt);
     if (to.compare(0, 11, from, 0, 11) == 0) {
         to.erase(0, 11);
     }
@@ -71,8 +72,9 @@ int list(const Request& request, const Clock& clock, RunOutput& output) {
     std::size_t timeColumns = 4;
     for (const Tag& tag : tags) {
         idColumns = std::max(idColumns, displayWidth(tag.id));
-        timeColumns = std::max({timeColumns, formatLocalTime(tag.fromMs, clock.offsetAt).size(),
-                                formatLocalTime(tag.toMs, clock.offsetAt).size()});
+        timeColumns =
+            std::max({timeColumns, logformat::formatLocalTime(tag.fromMs, clock.offsetAt).size(),
+                      logformat::formatLocalTime(tag.toMs, clock.offsetAt).size()});
     }
     const auto line = [&](std::string_view id, std::string_view from, std::string_view to,
                           std::string_view label) {
@@ -81,10 +83,16 @@ int list(const Request& request, const Clock& clock, RunOutput& output) {
     };
     output.out = line("Id", "From", "To", "Label");
     for (const Tag& tag : tags) {
-        output.out += line(tag.id, formatLocalTime(tag.fromMs, clock.offsetAt),
-                           formatLocalTime(tag.toMs, clock.offsetAt), tag.label);
+        output.out += line(tag.id, logformat::formatLocalTime(tag.fromMs, clock.offsetAt),
+                           logformat::formatLocalTime(tag.toMs, clock.offsetAt), tag.label);
     }
     return 0;
+}
+
+// Held from reading the file to appending the line: a tag command running beside this
+// one waits, then reads this one's line, so that no id is given twice.
+platform::FileLock lockTagFile(const std::filesystem::path& directory) {
+    return platform::lockFileWaiting(directory / tagFileName);
 }
 
 // A line goes on a line of its own, even after a last line a crash cut short.
@@ -94,21 +102,35 @@ bool append(const std::filesystem::path& directory, const TagFile& file, const s
 }
 
 int add(const Request& request, const Clock& clock, RunOutput& output) {
-    const auto from = parseLocalTime(request.from, clock.offsetAt);
+    const auto from = logformat::parseLocalTime(request.from, clock.offsetAt);
     if (!from.moment) {
         return refuse(output, 2, "--from: " + from.problem);
     }
-    const auto to = parseLocalTime(request.to, clock.offsetAt);
+    const auto to = logformat::parseLocalTime(request.to, clock.offsetAt);
     if (!to.moment) {
         return refuse(output, 2, "--to: " + to.problem);
     }
     if (to.moment->unixMs <= from.moment->unixMs) {
-        return refuse(output, 2, "--to " + request.to + " is not after --from " + request.from);
+        std::string problem = "--to " + request.to + " is not after --from " + request.from;
+        for (const auto* end : {&from, &to}) {
+            if (end->skipped) {
+                problem += " (the clocks skipped " +
+                           std::string(end == &from ? request.from : request.to) +
+                           ": it is the moment they jumped, " +
+                           logformat::formatLocalTime(end->moment->unixMs, clock.offsetAt) + ")";
+                break;
+            }
+        }
+        return refuse(output, 2, problem);
     }
     if (const std::string problem = labelProblem(request.label); !problem.empty()) {
         return refuse(output, 2, problem + ": \"" + printable(request.label) + "\"");
     }
     const std::filesystem::path& directory = request.directories.front();
+    const platform::FileLock lock = lockTagFile(directory);
+    if (!lock) {
+        return refuse(output, 1, "can't write " + shownFolder(directory / tagFileName));
+    }
     const auto file = readTagFile(directory);
     if (!file) {
         return refuse(output, 1, "can't read " + shownFolder(directory / tagFileName));
@@ -128,6 +150,15 @@ int add(const Request& request, const Clock& clock, RunOutput& output) {
 
 int remove(const Request& request, const Clock& clock, RunOutput& output) {
     const std::filesystem::path& directory = request.directories.front();
+    // A folder with no tags file has no tag to remove: none is made for the lock.
+    std::error_code error;
+    platform::FileLock lock;
+    if (std::filesystem::exists(directory / tagFileName, error)) {
+        lock = lockTagFile(directory);
+        if (!lock) {
+            return refuse(output, 1, "can't write " + shownFolder(directory / tagFileName));
+        }
+    }
     const auto file = readTagFile(directory);
     if (!file) {
         return refuse(output, 1, "can't read " + shownFolder(directory / tagFileName));

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -65,21 +64,5 @@ std::string normalLabel(std::string_view label);
 // The tags of several folders, in the order they were made (the last made wins where
 // tags overlap).
 std::vector<Tag> tagsByMadeTime(std::vector<Tag> tags);
-
-// A moment given on the command line, in the machine's local time by OFFSET_AT:
-// "2026-12-07 10:05", with seconds and milliseconds if wanted ("10:05:30.250"), a "T"
-// for the space, and an offset ("+01:00", "Z") to pick one of an hour the clocks repeat.
-// Without one, a repeated time is its first occurrence.
-struct LocalTimeParse {
-    std::optional<logformat::Timestamp> moment;
-    std::string problem; // when there is none
-};
-LocalTimeParse parseLocalTime(std::string_view text,
-                              const std::function<std::int32_t(std::int64_t)>& offsetAt);
-
-// UNIX_MS as parseLocalTime reads it back exactly: "2026-12-07 10:05", the seconds and
-// milliseconds only when not zero, the offset only in an hour the clocks repeat.
-std::string formatLocalTime(std::int64_t unixMs,
-                            const std::function<std::int32_t(std::int64_t)>& offsetAt);
 
 } // namespace report

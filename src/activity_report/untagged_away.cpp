@@ -2,6 +2,7 @@
 
 #include "activity_report/attribution.h"
 #include "activity_report/render.h"
+#include "logformat/local_time.h"
 
 #include <algorithm>
 
@@ -110,8 +111,8 @@ std::string renderUntaggedAway(const std::vector<AwaySpell>& spells, int minutes
         // Whole seconds, widened: the tag covers the spell, and a second more at most.
         const std::int64_t fromMs = logformat::floorDiv(spell.fromMs, 1000) * 1000;
         const std::int64_t toMs = -logformat::floorDiv(-spell.toMs, 1000) * 1000;
-        const std::string from = formatLocalTime(fromMs, offsetAt);
-        const std::string to = formatLocalTime(toMs, offsetAt);
+        const std::string from = logformat::formatLocalTime(fromMs, offsetAt);
+        const std::string to = logformat::formatLocalTime(toMs, offsetAt);
         std::string makeUp;
         for (int p = 3; p >= 0; --p) {
             const std::int64_t ms = spell.msByPresence[static_cast<std::size_t>(p)];

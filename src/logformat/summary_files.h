@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace logformat {
 
@@ -19,9 +20,15 @@ std::filesystem::path summaryFolder(const std::filesystem::path& logDirectory);
 std::filesystem::path summaryCacheRoot();
 
 // The fallback for LOG_DIRECTORY under CACHE_ROOT: summaries/, then a name that stays the
-// same from run to run for the same folder. Empty when CACHE_ROOT is.
+// same from run to run for the same folder, however it is spelled ("log/", "./log", a
+// link to it). Empty when CACHE_ROOT is.
 std::filesystem::path cachedSummaryFolder(const std::filesystem::path& cacheRoot,
                                           const std::filesystem::path& logDirectory);
+
+// Every fallback folder under CACHE_ROOT, whichever log folder each was named after. A
+// name can't be traced back to its folder, and a folder may have had another (a link
+// since removed, an older version's naming): forgetting clears a day from all of them.
+std::vector<std::filesystem::path> cachedSummaryFolders(const std::filesystem::path& cacheRoot);
 
 // "YYYY-MM-DD.json"
 std::string summaryFileName(const CivilDate& day);

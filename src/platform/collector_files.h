@@ -46,6 +46,15 @@ struct FolderLockResult {
 };
 FolderLockResult lockFolder(const std::filesystem::path& folder);
 
+// FILE (created when missing) locked for a read and a write that must be one step among
+// processes, such as giving a new line an id no other line has. Another process asking
+// for the same lock waits until it is released, also when its holder dies. Only those
+// who ask for the lock wait: it keeps no one from reading or writing FILE. Empty when
+// FILE can't be opened.
+void releaseFileLock(RawHandle lock);
+using FileLock = Owned<releaseFileLock>;
+FileLock lockFileWaiting(const std::filesystem::path& file);
+
 // This program's own executable file.
 std::filesystem::path ownExecutablePath();
 

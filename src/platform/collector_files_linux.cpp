@@ -39,8 +39,9 @@ bool syncFolderOf(const std::filesystem::path& file) {
 
 // fdatasync: the bytes and the file's size reach the disk, its times needn't.
 bool appendDurably(const std::filesystem::path& file, std::string_view bytes) {
+    // A file still empty may be new (lockFileWaiting makes one): its name is synced too.
     struct stat before {};
-    const bool existed = stat(file.c_str(), &before) == 0;
+    const bool named = stat(file.c_str(), &before) == 0 && before.st_size > 0;
     const Fd out(open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
     if (out.fd < 0) {
         return false;
@@ -57,7 +58,7 @@ bool appendDurably(const std::filesystem::path& file, std::string_view bytes) {
         }
         return false;
     }
-    return existed || syncFolderOf(file);
+    return named || syncFolderOf(file);
 }
 
 bool replaceAtomically(const std::filesystem::path& file, std::string_view bytes) {
@@ -125,6 +126,26 @@ FolderLockResult lockFolder(const std::filesystem::path& folder) {
     }
     result.lock = FolderLock(static_cast<RawHandle>(lockFile.release()) + 1);
     return result;
+}
+
+void releaseFileLock(RawHandle lock) {
+    close(static_cast<int>(lock - 1));
+}
+
+// flock: the lock is the open file's, so it goes with the descriptor, and with the process.
+FileLock lockFileWaiting(const std::filesystem::path& file) {
+    Fd lockFile(open(file.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644));
+    if (lockFile.fd < 0) {
+        return {};
+    }
+    int locked = 0;
+    do {
+        locked = flock(lockFile.fd, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        return {};
+    }
+    return FileLock(static_cast<RawHandle>(lockFile.release()) + 1);
 }
 
 std::filesystem::path ownExecutablePath() {

@@ -146,6 +146,29 @@ FolderLockResult lockFolder(const std::filesystem::path& folder) {
     return result;
 }
 
+void releaseFileLock(RawHandle lock) {
+    CloseHandle(reinterpret_cast<HANDLE>(lock));
+}
+
+// Windows' byte-range locks are mandatory: a lock on the content would keep out the
+// holder's own write through another handle, and every reader. So the lock is on one
+// byte far past any content, which no one reads or writes. The handle only reads, and
+// shares everything, so that appendDurably and the readers can open the file beside it.
+FileLock lockFileWaiting(const std::filesystem::path& file) {
+    Win32Handle handle(CreateFileW(file.c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.valid()) {
+        return {};
+    }
+    OVERLAPPED farPastTheContent{};
+    farPastTheContent.OffsetHigh = 0x40000000;
+    if (!LockFileEx(handle.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &farPastTheContent)) {
+        return {};
+    }
+    return FileLock(reinterpret_cast<RawHandle>(handle.release()));
+}
+
 std::filesystem::path ownExecutablePath() {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {

@@ -24,6 +24,12 @@ class Win32Handle {
         reset();
         return &handle_;
     }
+    // Hands the handle over: this no longer closes it.
+    HANDLE release() {
+        const HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return handle;
+    }
     bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
     HANDLE get() const { return handle_; }
 

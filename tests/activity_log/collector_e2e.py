@@ -594,15 +594,16 @@ def midnight_log(folder, cache):
 
 
 def cache_env(work, env=None):
-    """XDG_CACHE_HOME in WORK, and the folder where the report's fallback summaries of the
-    log go (the name is FNV-1a of the log folder's path)."""
+    """XDG_CACHE_HOME in WORK."""
     env = dict(env or os.environ, XDG_CACHE_HOME=os.path.join(work, "cache"))
     return env
 
 
 def cached_summaries(work, log):
+    """The folder where the report's fallback summaries of LOG go, with XDG_CACHE_HOME in
+    WORK: the name is FNV-1a of the log folder's canonical path."""
     h = 14695981039346656037
-    for byte in os.path.abspath(log).encode():
+    for byte in os.path.realpath(log).encode():
         h = ((h ^ byte) * 1099511628211) % (1 << 64)
     return os.path.join(work, "cache", "activity-sampler", "summaries", f"{h:016x}")
 
@@ -742,6 +743,37 @@ def forget(work):
     check(code == 0 and not holds_text([log], "Secret"), f"answered late: {code}, {err!r}, "
           f"{holds_text([log], 'Secret')}")
 
+    forget_spelled_otherwise(work)
+
+
+def forget_spelled_otherwise(work):
+    """The report's fallback summaries (the log folder's summaries/ can't be made: a file
+    is in its place) made through the folder spelled with a trailing slash and through a
+    link, then forget --dir in the plain spelling: the forgotten text is in no byte of
+    the folder or the cache."""
+    if not ARGS.report:
+        return
+    env = dict(cache_env(work, BERLIN), XDG_CACHE_HOME=os.path.join(work, "spelled-cache"))
+    log = os.path.join(work, "spelled")
+    os.makedirs(log)
+    line = log_line("07T10:00:00", "07T10:10:00", SECRET).replace("2026-12-07", "2020-03-02")
+    with open(os.path.join(log, "2020-03-02.jsonl"), "w") as out:
+        out.write(line)
+    with open(os.path.join(log, "summaries"), "w") as out:
+        out.write("not a folder")
+    os.symlink(log, os.path.join(work, "spelled-link"))
+    for spelling in (log + "/", os.path.join(work, "spelled-link")):
+        done = subprocess.run([ARGS.report, "--dir", spelling, "--day", "2020-03-02", "--by",
+                               "title"], capture_output=True, env=env)
+        check(done.returncode == 0 and SECRET.encode() in done.stdout,
+              f"report --dir {spelling}: {done.returncode}, {done.stderr!r}")
+    check(holds_text([env["XDG_CACHE_HOME"]], SECRET), "the report kept no summary in the cache")
+    code, out, err = forget_run(log, "--from", "2020-03-02 00:00", "--to", "2020-03-03 00:00",
+                                env=env)
+    check(code == 0 and "forgot the text of 1 event" in out, f"forget: {code}, {out!r}, {err!r}")
+    left = holds_text([log, env["XDG_CACHE_HOME"]], SECRET)
+    check(not left, f"spelled otherwise: the forgotten text is still in {left}")
+
 
 def forget_crash(work):
     """activity-log forget killed at each system call that writes, renames, removes or
@@ -762,7 +794,12 @@ def forget_crash(work):
     for call in ("openat", "write", "fdatasync", "fsync", "rename", "unlink", "flock"):
         for n in range(1, 200):
             log = os.path.join(work, f"{call}-{n}")
-            cache = cached_summaries(work, log)
+            # A cache of its own: forget clears a day from every folder of the cache, and
+            # the calls counted are this log's.
+            home = os.path.join(work, f"home-{call}-{n}")
+            env = cache_env(home, BERLIN)
+            traced_env = dict(traced_env, XDG_CACHE_HOME=env["XDG_CACHE_HOME"])
+            cache = cached_summaries(home, log)
             before = midnight_log(log, cache)
             code, _, _ = forget_run(log, *MIDNIGHT, env=traced_env, wrapper=(
                 ARGS.strace, "-f", "-qq", "-o", "/dev/null", "-e", f"trace={call}",
@@ -775,8 +812,7 @@ def forget_crash(work):
                 data = open(os.path.join(log, name), "rb").read()
                 check(data in (before[name], after[name]),
                       f"killed at {call} #{n}: {name} is neither the old file nor the new")
-            summaries = [log, os.path.join(work, "cache", "activity-sampler", "summaries",
-                                           os.path.basename(cache))]
+            summaries = [log, cache]
             requested = glob.glob(os.path.join(log, "forget-requests", "*.request"))
             if not requested:
                 # Killed before the request was made, or after it was carried out.
@@ -862,6 +898,7 @@ def main():
                                           "unwritable", "forget", "forget-crash", "locked"])
     parser.add_argument("--collector", required=True)
     parser.add_argument("--sampler", required=True)
+    parser.add_argument("--report")
     parser.add_argument("--test-window")
     parser.add_argument("--xvfb")
     parser.add_argument("--strace")

@@ -2,9 +2,10 @@
 """activity-report tag as a user runs it, the program itself (the Windows one under Wine
 when a runner is given): tags made, listed and removed by lines appended to tags.jsonl,
 never by an earlier byte changed; the report's coverage line and project table take
-them; --untagged-away offers the commands. Run in a zone at +01:00 on 2026-03-09, as the
-committed log is.
+them; --untagged-away offers the commands; sixteen tags made at once each keep their
+line. Run in a zone at +01:00 on 2026-03-09, as the committed log is.
    check_tags.py LOGS REPORT [RUNNER...]"""
+import fcntl
 import json
 import os
 import re
@@ -12,6 +13,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 logs, command = sys.argv[1], sys.argv[2:]
 if len(command) > 1:
@@ -67,6 +69,36 @@ with tempfile.TemporaryDirectory() as work:
             or '--from "2026-03-09 10:30" --to "2026-03-09 10:45" LABEL' not in out
             or "11:15 to 12:00" in out):
         failures.append(f"--untagged-away: {out!r}")
+
+# Sixteen tags made at once, in one folder: each waits for the one before to append, so
+# that every one gets an id of its own and keeps its line. They start together: each says
+# it is there, then waits at a gate (a lock this script holds) that opens for all at once.
+with tempfile.TemporaryDirectory() as work:
+    log = os.path.join(work, "log")
+    os.mkdir(log)
+    ready, gate = os.path.join(work, "ready"), os.path.join(work, "gate")
+    with open(gate, "w") as held:
+        fcntl.flock(held, fcntl.LOCK_EX)
+        runs = [subprocess.Popen(["sh", "-c", 'echo >> "$0" && flock -s "$1" true && shift && '
+                                  'exec "$@"', ready, gate] + command +
+                                 ["tag", "--dir", log, "--from", f"2026-03-09 {n:02}:00",
+                                  "--to", f"2026-03-09 {n:02}:30", f"task {n}"],
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                for n in range(16)]
+        while not os.path.exists(ready) or len(open(ready).read()) < 16:
+            time.sleep(0.01)
+    said = [run.communicate() + (run.returncode,) for run in runs]
+    ids = [re.search(r"\(id (\S+)\)", out.decode()) for out, _, _ in said]
+    if (any(code != 0 for _, _, code in said) or not all(ids)
+            or len({i.group(1) for i in ids}) != 16):
+        failures.append(f"16 tags at once: {said}")
+    lines = open(os.path.join(log, "tags.jsonl"), "rb").read().splitlines()
+    line_ids = [json.loads(line)["id"] for line in lines]
+    if len(set(line_ids)) != 16:
+        failures.append(f"16 tags at once: {len(lines)} lines, ids {line_ids}")
+    out, err = run(["tag", "--dir", log, "--list"])
+    if out.count("task ") != 16 or err:
+        failures.append(f"16 tags at once, listed: {out!r} {err!r}")
 
 for failure in failures:
     print("FAIL", failure)

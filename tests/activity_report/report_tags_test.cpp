@@ -3,6 +3,9 @@
 #include "activity_report/run_report.h"
 #include "activity_report/tags.h"
 #include "activity_report/untagged_away.h"
+#include "logformat/timestamp.h"
+
+#include "clock_changes.h"
 
 #include <gtest/gtest.h>
 
@@ -17,11 +20,6 @@ namespace {
 
 // 2026-03-10T10:00+01:00, in a zone that is always +01:00.
 const Clock tenOClock{1'773'133'200'000, [](std::int64_t) { return std::int32_t{60}; }};
-
-// New York in 2026: -04:00 from 03-08 07:00Z to 11-01 06:00Z, else -05:00.
-std::int32_t newYork(std::int64_t unixMs) {
-    return unixMs >= 1'772'953'200'000 && unixMs < 1'793'512'800'000 ? -240 : -300;
-}
 
 std::string bytesOf(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -135,6 +133,10 @@ TEST_F(TagCommandTest, BadTagsAreRefusedAndLeaveNoLine) {
         {{"--from", from, "x"}, 2, "needs --from, --to and a label"},
         {{"--from", "10:00", "--to", to, "x"}, 2, "--from: not a time of the form"},
         {{"--from", from, "--to", "2026-03-09 25:00", "x"}, 2, "--to: not a time"},
+        {{"--from", "2026-03-09 10:00+99:00", "--to", to, "x"},
+         2,
+         "--from: no time zone is +99:00"},
+        {{"--from", from, "--to", "2026-03-09 11:00-14:30", "x"}, 2, "between -14:00 and +14:00"},
         {{"--remove", "nope"}, 2, "no tag has the id nope"},
         {{"--list", "--remove", "x"}, 2, "--remove"},
         {{"--from", from, "--to", to, "x", "--frobnicate"}, 2, "--frobnicate"},
@@ -153,47 +155,26 @@ TEST_F(TagCommandTest, BadTagsAreRefusedAndLeaveNoLine) {
     EXPECT_NE(output.err.find("give one --dir"), std::string::npos) << output.err;
 }
 
-TEST(TagTimes, LocalTimesReadAsTheMachinesClockDid) {
-    struct Case {
-        std::string text;
-        std::int64_t unixMs; // 0: refused
-        std::string problem;
-    };
-    const Case cases[] = {
-        {"2026-03-08 01:30", 1'772'951'400'000, ""},
-        {"2026-03-08T03:30", 1'772'955'000'000, ""},
-        {"2026-03-08 03:30:05.25", 1'772'955'005'250, ""},
-        {"2026-03-08 02:30", 0, "the clocks skipped it"},
-        // The hour the clocks repeat: the first time through, unless an offset says.
-        {"2026-11-01 01:30", 1'793'511'000'000, ""},
-        {"2026-11-01 01:30-05:00", 1'793'514'600'000, ""},
-        {"2026-11-01 06:30Z", 1'793'514'600'000, ""},
-        {"2026-11-01", 0, "not a time"},
-        {"2026-11-01 1:30", 0, "not a time"},
-        {"2026-11-01 24:00", 0, "not a time"},
-        {"2026-02-30 10:00", 0, "not a time"},
-        {"2026-11-01 10:00:60", 0, "not a time"},
-        {"2026-11-01 10:00:00.1234", 0, "not a time"},
-        {"2026-11-01 10:00+5", 0, "not a time"},
-        {"2026-11-01 10:00 ", 0, "not a time"},
-    };
-    for (const Case& c : cases) {
-        const LocalTimeParse parsed = parseLocalTime(c.text, newYork);
-        if (c.unixMs == 0) {
-            EXPECT_FALSE(parsed.moment) << c.text;
-            EXPECT_NE(parsed.problem.find(c.problem), std::string::npos) << parsed.problem;
-            continue;
-        }
-        ASSERT_TRUE(parsed.moment) << c.text << ": " << parsed.problem;
-        EXPECT_EQ(parsed.moment->unixMs, c.unixMs) << c.text;
-        EXPECT_EQ(parsed.moment->offsetMinutes, newYork(c.unixMs)) << c.text;
-        // Written back, it reads as the same moment.
-        const std::string written = formatLocalTime(c.unixMs, newYork);
-        EXPECT_EQ(parseLocalTime(written, newYork).moment->unixMs, c.unixMs) << written;
+// Where the clocks change, a tag's ends are the moments the parser names, as forget's.
+TEST_F(TagCommandTest, LocalTimesWhereTheClocksChange) {
+    const Clock december{1'796'101'200'000, test_support::newYork}; // 2026-12-01 00:00-05:00
+    for (const auto& c : test_support::clockChanges) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(tag({"--from", c.text, "--to", "2026-12-01 00:00", "x"}, december), 0)
+            << output.err;
+        const std::string lines = file();
+        const std::string last = lines.substr(lines.rfind('\n', lines.size() - 2) + 1);
+        const auto start =
+            logformat::parseTimestamp(last.substr(last.find("\"start\": \"") + 10, 29));
+        ASSERT_TRUE(start) << last;
+        EXPECT_EQ(start->unixMs, c.unixMs) << last;
     }
-    EXPECT_EQ(formatLocalTime(1'793'511'000'000, newYork), "2026-11-01 01:30");
-    EXPECT_EQ(formatLocalTime(1'793'514'600'000, newYork), "2026-11-01 01:30-05:00");
-    EXPECT_EQ(formatLocalTime(1'772'955'005'250, newYork), "2026-03-08 03:30:05.250");
+    // Both ends in the hour skipped are one moment: said so.
+    EXPECT_EQ(tag({"--from", "2026-03-08 02:10", "--to", "2026-03-08 02:50", "x"}, december), 2);
+    EXPECT_NE(output.err.find("(the clocks skipped 2026-03-08 02:10: it is the moment they "
+                              "jumped, 2026-03-08 03:00)"),
+              std::string::npos)
+        << output.err;
 }
 
 namespace {

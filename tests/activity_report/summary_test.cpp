@@ -4,12 +4,15 @@
 #include "activity_report/classifier.h"
 #include "activity_report/day_log.h"
 #include "activity_report/rules.h"
+#include "activity_report/run_report.h"
 #include "activity_report/summary_store.h"
 #include "activity_report/totals.h"
+#include "logformat/summary_files.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -173,7 +176,7 @@ TEST_F(SummaryTest, ProjectsAreTakenOnlyUnderTheRulesTheyWereMadeWith) {
                               "[[rule]]\nproject = \"Work/Writing\"\ncategory = [\"Word\", "
                               "\"Excel\"]\n";
     const auto projectsOver = [&](const std::string& rulesText, bool useSummaries, int depth = 0,
-                                  std::set<std::int64_t> taggedDays = {}) {
+                                  DaySpans taggedDays = {}) {
         RulesRead rules = parseRules(rulesText, "rules.toml");
         EXPECT_TRUE(rules.rules) << rules.error;
         ReportOptions options = optionsFor({folder}, first, last, GroupBy::project, useSummaries);
@@ -202,10 +205,92 @@ TEST_F(SummaryTest, ProjectsAreTakenOnlyUnderTheRulesTheyWereMadeWith) {
     EXPECT_NE(comparable(projectsOver(byApp, false)), comparable(projectsOver(byDoc, false)));
     // The fixed groupings' lists are still taken beside the projects'.
     EXPECT_EQ(readOver({folder}, first, last, GroupBy::doc, true).summarisedDays, 6u);
-    const Read tagged =
-        projectsOver(byDoc, true, 0, {logformat::daysFromCivil(CivilDate{2026, 3, 4})});
-    EXPECT_EQ(tagged.summarisedDays, 5u);
-    EXPECT_EQ(comparable(tagged), comparable(projectsOver(byDoc, false)));
+    // Days a tag may lie on are read, however long the tag.
+    const auto spanning = [](CivilDate from, CivilDate to) {
+        DaySpans days;
+        days.add(logformat::daysFromCivil(from), logformat::daysFromCivil(to));
+        return days;
+    };
+    const std::pair<DaySpans, std::size_t> tagged[] = {
+        {spanning({2026, 3, 4}, {2026, 3, 4}), 5u},
+        {spanning({2026, 3, 4}, {2026, 3, 5}), 4u},
+        {spanning({2026, 3, 1}, {2026, 3, 2}), 5u},
+        {spanning({0, 1, 1}, {9999, 12, 31}), 0u},
+    };
+    for (const auto& [days, summarised] : tagged) {
+        const Read read = projectsOver(byDoc, true, 0, days);
+        EXPECT_EQ(read.summarisedDays, summarised);
+        EXPECT_EQ(comparable(read), comparable(projectsOver(byDoc, false)));
+    }
+}
+
+// A report by project over tags of any length: the days they lie on read from the log,
+// so the totals with summaries are those without.
+TEST_F(SummaryTest, TaggedDaysAreReadWhateverTheTagsLength) {
+    const std::filesystem::path folder = copyOf("week");
+    const auto report = [&](std::vector<std::string> more) {
+        std::vector<std::string> arguments = {
+            "activity-report", "--dir", folder.string(), "--from",   "2026-03-02", "--to",
+            "2026-03-08",      "--by",  "project",       "--format", "json"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        RunOutput output;
+        EXPECT_EQ(runReport(arguments, lateClock, folder, output), 0) << output.err;
+        return output.out;
+    };
+    const std::pair<const char*, const char*> tags[] = {
+        {"one afternoon", "2026-03-04T13:00:00.000+01:00\", \"end\": \"2026-03-04T15:00"},
+        {"ten thousand years", "0000-01-01T00:00:00.000+01:00\", \"end\": \"9999-12-31T23:00"},
+    };
+    for (const auto& [what, span] : tags) {
+        SCOPED_TRACE(what);
+        std::ofstream(folder / "tags.jsonl", std::ios::binary)
+            << "{\"id\": \"t1\", \"start\": \"" << span
+            << ":00.000+01:00\", \"label\": \"Meeting\", \"made\": "
+               "\"2026-03-09T10:00:00.000+01:00\"}\n";
+        const std::string fromLog = report({"--no-cache"});
+        EXPECT_NE(fromLog.find("\"Meeting\""), std::string::npos) << fromLog;
+        report({}); // summaries made of every day no tag may lie on
+        EXPECT_EQ(report({}), fromLog);
+    }
+}
+
+TEST(DaySpans, RunsMergeAndEveryDayOfThemIsFound) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::int64_t, std::int64_t>> added;
+        std::size_t runs;
+        std::vector<std::int64_t> in, out;
+    };
+    const Case cases[] = {
+        {"none", {}, 0, {}, {0}},
+        {"one day", {{5, 5}}, 1, {5}, {4, 6}},
+        {"ends included", {{5, 9}}, 1, {5, 7, 9}, {4, 10}},
+        {"reversed adds nothing", {{9, 5}}, 0, {}, {5, 7, 9}},
+        {"apart", {{1, 2}, {5, 6}}, 2, {1, 2, 5, 6}, {0, 3, 4, 7}},
+        {"touching", {{1, 2}, {3, 4}}, 1, {1, 2, 3, 4}, {0, 5}},
+        {"touching, added the other way", {{3, 4}, {1, 2}}, 1, {1, 4}, {0, 5}},
+        {"inside another", {{1, 9}, {3, 4}}, 1, {1, 5, 9}, {0, 10}},
+        {"over several", {{1, 2}, {5, 6}, {9, 10}, {0, 7}}, 2, {0, 3, 7, 9, 10}, {-1, 8, 11}},
+        {"ten thousand years",
+         {{-719'528, 2'932'896}, {3, 3}},
+         1,
+         {-719'528, 0, 2'932'896},
+         {-719'529, 2'932'897}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DaySpans days;
+        for (const auto& [first, last] : c.added) {
+            days.add(first, last);
+        }
+        EXPECT_EQ(days.runs.size(), c.runs);
+        for (const std::int64_t day : c.in) {
+            EXPECT_TRUE(days.contains(day)) << day;
+        }
+        for (const std::int64_t day : c.out) {
+            EXPECT_FALSE(days.contains(day)) << day;
+        }
+    }
 }
 
 TEST_F(SummaryTest, ChangedDamagedOrOtherVersionsAreRebuilt) {
@@ -302,6 +387,26 @@ TEST_F(SummaryTest, ALogFolderThatCantTakeThemUsesTheCache) {
     EXPECT_EQ(comparable(taking), comparable(log));
     EXPECT_EQ(taking.summarisedDays, 3u);
     EXPECT_FALSE(std::filesystem::is_empty(cache / "summaries"));
+
+    // The folder spelled another way is the same folder of the cache: its summaries are
+    // taken at once, and forget finds them under the one name.
+    std::vector<std::filesystem::path> spellings = {folder / "", folder / "." / ""};
+    std::error_code noLinks; // a system where links can't be made has the others
+    std::filesystem::create_directory_symlink(folder, work / "link", noLinks);
+    if (!noLinks) {
+        spellings.push_back(work / "link");
+    }
+    for (const std::filesystem::path& spelling : spellings) {
+        SCOPED_TRACE(spelling.string());
+        EXPECT_EQ(readOver({spelling}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::app, true, cache)
+                      .summarisedDays,
+                  3u);
+        EXPECT_EQ(logformat::cachedSummaryFolder(cache, spelling),
+                  logformat::cachedSummaryFolder(cache, folder));
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(cache / "summaries"),
+                            std::filesystem::directory_iterator()),
+              1);
 
     const Read nowhere = readOver({folder}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::app, true);
     EXPECT_TRUE(nowhere.counts.summariesUnwritable);
