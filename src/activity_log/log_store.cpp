@@ -7,6 +7,7 @@
 #include "text/utf8_path.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <map>
 #include <system_error>
@@ -33,26 +34,73 @@ std::string readWhole(const std::filesystem::path& path) {
     return file.bad() ? std::string() : bytes;
 }
 
-// The events of the lines of TEXT; a line that isn't one (cut short, NUL padding) is
-// passed over.
-std::vector<logformat::LogEvent> eventsOf(const std::string& text) {
+struct EventLines {
     std::vector<logformat::LogEvent> events;
+    std::size_t damaged = 0; // lines with something in them that isn't an event
+};
+
+// The events of the lines of TEXT; a line that isn't one (cut short, damaged) is passed
+// over, and counted unless it holds only NULs or white space (a power cut's padding).
+EventLines eventsOf(const std::string& text) {
+    EventLines lines;
     std::size_t at = 0;
     while (at < text.size()) {
         std::size_t end = text.find('\n', at);
         if (end == std::string::npos) {
             end = text.size();
         }
-        std::string_view line(text.data() + at, end - at);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        if (auto event = logformat::parseLogEvent(line)) {
-            events.push_back(std::move(*event));
+        const std::string_view line(text.data() + at, end - at);
+        if (auto event = logformat::parseLogEvent(
+                line.ends_with('\r') ? line.substr(0, line.size() - 1) : line)) {
+            lines.events.push_back(std::move(*event));
+        } else if (line.find_first_not_of(std::string_view(" \t\r\0", 4)) !=
+                   std::string_view::npos) {
+            ++lines.damaged;
         }
         at = end + 1;
     }
-    return events;
+    return lines;
+}
+
+// "current.json.damaged-20261207T093000Z", with "-2", "-3"… after it should that be taken.
+std::filesystem::path asideName(const LogStore& store) {
+    const std::int64_t nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::system_clock::now().time_since_epoch())
+                                   .count();
+    std::string stamp;
+    for (const char c : logformat::formatTimestamp({nowMs, 0}).substr(0, 19)) {
+        if (c != '-' && c != ':') {
+            stamp += c;
+        }
+    }
+    const std::string base =
+        std::string(logformat::currentEventFileName) + ".damaged-" + stamp + "Z";
+    std::filesystem::path aside = store.directory / base;
+    std::error_code error;
+    for (int n = 2; std::filesystem::exists(aside, error) && n < 1000; ++n) {
+        aside = store.directory / (base + "-" + std::to_string(n));
+    }
+    return aside;
+}
+
+// A current.json with lines that are no event (damaged on the disk, or by hand) is kept
+// for the user to look into, under a name of its own: the next sample would replace it,
+// and those lines with it. The events it holds are taken in all the same.
+void setAsideDamagedCurrent(LogStore& store, std::size_t damagedLines) {
+    const std::filesystem::path aside = asideName(store);
+    const std::string what = "activity-log: " + text::utf8FromPath(currentFile(store)) + " held " +
+                             std::to_string(damagedLines) +
+                             (damagedLines == 1 ? " damaged line" : " damaged lines");
+    std::error_code error;
+    std::filesystem::rename(currentFile(store), aside, error);
+    if (error) {
+        platform::writeStandardError(what +
+                                     " and can't be set aside; the next sample replaces it\n");
+        return;
+    }
+    store.saved.clear();
+    platform::writeStandardError(what + "; set aside as " + text::utf8FromPath(aside) +
+                                 " (its events are taken in)\n");
 }
 
 // True when FILE has bytes after its last line end: the tail a power cut left.
@@ -110,15 +158,19 @@ void takeInLeftovers(LogStore& store) {
             std::filesystem::remove(currentFile(store), error);
         }
     }
+    EventLines leftovers = eventsOf(store.saved);
+    if (leftovers.damaged > 0) {
+        setAsideDamagedCurrent(store, leftovers.damaged);
+    }
     std::map<logformat::CivilDate, std::vector<logformat::LogEvent>> appended;
     std::vector<logformat::LogEvent> missing;
-    for (logformat::LogEvent& event : eventsOf(store.saved)) {
+    for (logformat::LogEvent& event : leftovers.events) {
         if (logformat::durationMs(event) <= 0) {
             continue;
         }
         auto [day, first] = appended.try_emplace(logformat::localDate(event.start));
         if (first) {
-            day->second = eventsOf(readWhole(dayFile(store, event)));
+            day->second = eventsOf(readWhole(dayFile(store, event))).events;
         }
         if (std::none_of(day->second.begin(), day->second.end(),
                          [&](const logformat::LogEvent& line) {

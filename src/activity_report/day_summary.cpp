@@ -2,8 +2,7 @@
 
 #include "activity_report/day_log.h"
 #include "activity_report/totals.h"
-
-#include <rapidjson/document.h>
+#include "logformat/json_read.h"
 
 #include <algorithm>
 
@@ -193,8 +192,7 @@ std::string formatSummary(const DaySummary& summary) {
 
 std::optional<SummaryHeader> parseSummaryHeader(std::string_view line) {
     rapidjson::Document document;
-    document.Parse<rapidjson::kParseValidateEncodingFlag>(line.data(), line.size());
-    if (document.HasParseError() || !document.IsObject()) {
+    if (!logformat::readJsonDocument(line, document) || !document.IsObject()) {
         return std::nullopt;
     }
     const auto member = [&](const char* name) -> const rapidjson::Value* {
@@ -262,8 +260,7 @@ std::optional<SummaryHeader> parseSummaryHeader(std::string_view line) {
 
 std::optional<GroupList> parseSummaryGroups(std::string_view text) {
     rapidjson::Document document;
-    document.Parse<rapidjson::kParseValidateEncodingFlag>(text.data(), text.size());
-    if (document.HasParseError() || !document.IsArray()) {
+    if (!logformat::readJsonDocument(text, document) || !document.IsArray()) {
         return std::nullopt;
     }
     GroupList groups;

@@ -1,9 +1,8 @@
 #include "activity_report/tags.h"
 
+#include "logformat/json_read.h"
 #include "logformat/log_event.h"
 #include "text/utf8.h"
-
-#include <rapidjson/document.h>
 
 #include <algorithm>
 #include <fstream>
@@ -41,9 +40,9 @@ struct TagLine {
 
 TagLine parseLine(std::string_view line) {
     rapidjson::Document document;
-    document.Parse<rapidjson::kParseValidateEncodingFlag>(line.data(), line.size());
     TagLine parsed;
-    if (document.HasParseError() || !document.IsObject() || !momentOf(member(document, "made"))) {
+    if (!logformat::readJsonDocument(line, document) || !document.IsObject() ||
+        !momentOf(member(document, "made"))) {
         return parsed;
     }
     const std::int64_t made = momentOf(member(document, "made"))->unixMs;

@@ -1,11 +1,10 @@
 // Reading an event line: the collector's own lines by the fast path, any other JSON with
-// RapidJSON's reader: strict JSON, strict UTF-8, and no document tree: each value goes
-// straight into the event (the fastest of the general readers that
+// RapidJSON's reader: strict JSON, strict UTF-8, nesting bounded, and no document tree:
+// each value goes straight into the event (the fastest of the general readers that
 // bench/log_parse_bench.cpp compares).
+#include "logformat/json_read.h"
 #include "logformat/log_event.h"
 #include "logformat/log_event_scan.h"
-
-#include <rapidjson/reader.h>
 
 #include <cstring>
 
@@ -232,10 +231,9 @@ bool readAnyLogEvent(std::string_view line, LogEvent& event, unsigned keep) {
     rapidjson::InsituStringStream input(buffer.data());
     event = LogEvent{};
     EventHandler handler(event, keep);
-    rapidjson::Reader reader;
     // Anything but white space after the object is an error too.
-    if (!reader.Parse<rapidjson::kParseInsituFlag | rapidjson::kParseValidateEncodingFlag>(
-            input, handler) ||
+    if (!readJson<rapidjson::kParseInsituFlag | rapidjson::kParseValidateEncodingFlag>(input,
+                                                                                       handler) ||
         !handler.rootIsObject) {
         return false;
     }

@@ -1,6 +1,7 @@
 // The log store on a real folder: current.json's events appended once at the next start,
 // a torn last line left on a line of its own, and events that can't be written kept in
 // current.json.
+#include "activity_log/forget_command.h"
 #include "activity_log/log_store.h"
 #include "logformat/log_files.h"
 
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -183,3 +185,65 @@ TEST_F(LogStoreTest, EventsThatCantBeWrittenWaitInCurrentJsonThenGoInOrder) {
 }
 
 } // namespace
+
+// A line nested far deeper than any JSON the collector writes, in each file activity-log
+// reads (current.json and the day files, at the collector's start and in forget): one
+// damaged line to every reader. A current.json holding one is set aside under a name of
+// its own for the user to find, and the collector takes in its events and goes on.
+TEST_F(LogStoreTest, ALineNestedTooDeepIsOneDamagedLineToEveryReader) {
+    const std::string deep =
+        "{\"x\": " + std::string(200'000, '[') + std::string(200'000, ']') + "}\n";
+    const std::string before = line(event(morning - 5000, "before"));
+    const std::string open = line(event(morning, "open", 9));
+    struct Case {
+        const char* what;
+        std::string dayFile, currentJson, expected;
+        bool setAside;
+    };
+    const Case cases[] = {
+        {"in current.json, after its open event", before, open + deep, before + open, true},
+        {"in current.json, before it", before, deep + open, before + open, true},
+        {"in the day file the start reads", before + deep, open, before + deep + open, false},
+    };
+    const auto setAside = [&] {
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            if (entry.path().filename().string().starts_with("current.json.damaged-")) {
+                files.push_back(entry.path());
+            }
+        }
+        return files;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const fs::path& file : setAside()) {
+            fs::remove(file);
+        }
+        writeWhole(day, c.dayFile);
+        writeWhole(current, c.currentJson);
+        {
+            auto s = started();
+            EXPECT_TRUE(activity_log::keepEvents(s, {}));
+            EXPECT_EQ(readWhole(day), c.expected);
+            EXPECT_TRUE(activity_log::saveCurrent(s, std::nullopt));
+        }
+        const std::vector<fs::path> aside = setAside();
+        ASSERT_EQ(aside.size(), c.setAside ? 1u : 0u);
+        if (c.setAside) {
+            EXPECT_EQ(readWhole(aside[0]), c.currentJson);
+        }
+
+        // forget, holding the folder itself: the text goes, and the damaged line with it.
+        writeWhole(current, c.currentJson);
+        activity_log::ForgetOptions forget;
+        forget.range = {morning - 5000, morning + 9000};
+        forget.directory = folder;
+        EXPECT_EQ(activity_log::runForget(forget), 0);
+        for (const fs::path& file : {day, current}) {
+            const std::string text = readWhole(file);
+            EXPECT_EQ(text.find("[["), std::string::npos);
+            EXPECT_EQ(text.find("\"before\""), std::string::npos);
+            EXPECT_EQ(text.find("\"open\""), std::string::npos);
+        }
+    }
+}

@@ -2,6 +2,7 @@
 #include "activity_report/classifier.h"
 #include "activity_report/render.h"
 #include "activity_report/run_report.h"
+#include "activity_report/tags.h"
 #include "activity_report/text_width.h"
 #include "logformat/log_event.h"
 
@@ -10,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -35,6 +38,11 @@ ReportRun run(std::vector<std::string> arguments,
     ReportRun result{};
     result.status = runReport(arguments, clock, defaultDirectory, result.output);
     return result;
+}
+
+std::string bytesOf(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string basic() {
@@ -453,4 +461,76 @@ TEST(ReportProjects, ABadRulesFileSaysWhereAndStops) {
         EXPECT_EQ(std::count(result.output.err.begin(), result.output.err.end(), '\n'), 1)
             << result.output.err;
     }
+}
+
+// A line nested far deeper than any JSON this system writes, in each file the report
+// reads: it is one damaged line, skipped and counted (a summary holding one is made
+// again, as ever silently), and the report says what it said without it.
+TEST(ReportDamage, ALineNestedTooDeepIsSkippedByEveryReader) {
+    const std::filesystem::path work =
+        std::filesystem::temp_directory_path() / "activity-report-deep-json";
+    const std::string deep =
+        "{\"x\": " + std::string(200'000, '[') + std::string(200'000, ']') + "}\n";
+    const Clock tenOClock{1'773'133'200'000, [](std::int64_t) { return std::int32_t{60}; }};
+    // The count of the line of standard error that says "skipped N lines … WHAT".
+    const auto skipped = [](const std::string& err, const std::string& what) {
+        std::istringstream lines(err);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.starts_with("activity-report: skipped ") && line.find(what) != line.npos) {
+                return std::stoull(line.substr(25));
+            }
+        }
+        return 0ull;
+    };
+    const auto appended = [&](const std::string& text) { return text + deep; };
+    // The title list, the summary's last, in the deep line's place, its length in the
+    // header made to match: a summary that adds up, but for its nesting.
+    const auto deepTitles = [&](const std::string& text) {
+        const std::size_t sectionsEnd = text.find("]]", text.find("\"sections\""));
+        const std::size_t lengthAt = text.rfind(' ', sectionsEnd) + 1;
+        const std::size_t titles = std::stoull(text.substr(lengthAt, sectionsEnd - lengthAt));
+        const std::string list = deep.substr(6, deep.size() - 8) + "\n";
+        return text.substr(0, lengthAt) + std::to_string(list.size()) +
+               text.substr(sectionsEnd, text.size() - titles - sectionsEnd) + list;
+    };
+    struct Case {
+        const char* file;    // in the log folder
+        const char* counted; // the end of the count it is in; none: nothing said of it
+        std::function<std::string(const std::string&)> damaged;
+    };
+    const Case cases[] = {
+        {"2026-03-09.jsonl", "held no event", appended},
+        {"current.json", "held no event", appended},
+        {tagFileName, tagFileName, appended},
+        {"summaries/2026-03-09.json", nullptr, deepTitles},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::filesystem::remove_all(work);
+        std::filesystem::copy(logs / "basic", work, std::filesystem::copy_options::recursive);
+        std::ofstream(work / tagFileName, std::ios::binary)
+            << formatTagLine("a1", {1'773'046'800'000, 60}, {1'773'050'400'000, 60}, "Meeting",
+                             {1'773'050'400'000, 60});
+        const std::vector<std::string> arguments = {"activity-report", "--dir",      work.string(),
+                                                    "--from",          "2026-03-08", "--to",
+                                                    "2026-03-10",      "--by",       "title"};
+        RunOutput before, after;
+        ASSERT_EQ(runReport(arguments, tenOClock, work, before), 0) << before.err;
+        const std::filesystem::path summary = work / "summaries" / "2026-03-09.json";
+        const std::string made = bytesOf(summary);
+        ASSERT_FALSE(made.empty());
+        const std::string damaged = c.damaged(bytesOf(work / c.file));
+        std::ofstream(work / c.file, std::ios::binary | std::ios::trunc) << damaged;
+
+        ASSERT_EQ(runReport(arguments, tenOClock, work, after), 0) << after.err;
+        EXPECT_EQ(after.out, before.out);
+        if (c.counted == nullptr) {
+            EXPECT_EQ(after.err, before.err);
+            EXPECT_EQ(bytesOf(summary), made); // made again
+        } else {
+            EXPECT_EQ(skipped(after.err, c.counted), skipped(before.err, c.counted) + 1)
+                << after.err;
+        }
+    }
+    std::filesystem::remove_all(work);
 }

@@ -1,3 +1,4 @@
+#include "logformat/json_read.h"
 #include "logformat/log_event.h"
 #include "logformat/log_event_scan.h"
 #include "logformat/log_files.h"
@@ -238,4 +239,39 @@ TEST(LogEvent, TextFieldsLeftOutAreStillChecked) {
     LogEvent event;
     EXPECT_FALSE(readLogEvent(replaced(good, "- Word", "- W\xE9rd"), event, textField::app));
     EXPECT_FALSE(readLogEvent(replaced(good, "- Word", "- W\x01rd"), event, textField::app));
+}
+
+// Nesting, in an event's line and in any document, read without recursion and cut off at
+// maxJsonDepth: a line deeper than that is damaged, however deep, and one within it reads.
+TEST(JsonRead, NestingIsReadUpToItsBoundAndRefusedPastIt) {
+    std::string event = formatLogEvent(wordEvent());
+    event.pop_back(); // its line end
+    const auto nested = [](std::size_t depth) {
+        return std::string(depth, '[') + std::string(depth, ']');
+    };
+    struct Case {
+        std::size_t depth; // of the whole line, its object the first level
+        bool read;
+    };
+    const Case cases[] = {
+        {2, true},
+        {maxJsonDepth, true},
+        {maxJsonDepth + 1, false},
+        {200'000, false}, // far past what a thread's stack holds of a recursive parse
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.depth);
+        const std::string line = replaced(event, "{", "{\"extra\": " + nested(c.depth - 1) + ", ");
+        LogEvent read;
+        EXPECT_EQ(readLogEvent(line, read), c.read);
+        EXPECT_EQ(readAnyLogEvent(line, read, textField::all), c.read);
+        rapidjson::Document document;
+        EXPECT_EQ(readJsonDocument(line, document), c.read);
+        EXPECT_EQ(document.IsObject(), c.read);
+        EXPECT_EQ(readJsonDocument(nested(c.depth), document), c.read);
+    }
+    rapidjson::Document document;
+    EXPECT_FALSE(readJsonDocument(std::string("[1]\0[", 5), document));
+    EXPECT_FALSE(readJsonDocument("[1] [2]", document));
+    EXPECT_FALSE(readJsonDocument("\"caf\xE9\"", document));
 }
