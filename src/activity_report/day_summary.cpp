@@ -258,6 +258,27 @@ std::optional<SummaryHeader> parseSummaryHeader(std::string_view line) {
     return header;
 }
 
+bool sectionsFit(const SummaryHeader& header, std::uint64_t bodySize) {
+    std::uint64_t at = 0;
+    // Compared with what is left rather than added, so that no length wraps around.
+    const auto follows = [&](const std::pair<std::size_t, std::size_t>& section) {
+        if (section.first != at || section.second > bodySize - at) {
+            return false;
+        }
+        at += section.second;
+        return true;
+    };
+    if (header.projectSection && !follows(*header.projectSection)) {
+        return false;
+    }
+    for (const auto& section : header.sections) {
+        if (!follows(section)) {
+            return false;
+        }
+    }
+    return at == bodySize;
+}
+
 std::optional<GroupList> parseSummaryGroups(std::string_view text) {
     rapidjson::Document document;
     if (!logformat::readJsonDocument(text, document) || !document.IsArray()) {

@@ -108,6 +108,10 @@ struct SummaryHeader {
 };
 // Nothing for a line that isn't a header of this version.
 std::optional<SummaryHeader> parseSummaryHeader(std::string_view line);
+// True when HEADER's lists lie as formatSummary puts them in the BODY_SIZE bytes after
+// its line: the projects' first, then the fixed groupings', each where the one before
+// ends, the last where the file does. A header that says otherwise is damaged.
+bool sectionsFit(const SummaryHeader& header, std::uint64_t bodySize);
 std::optional<GroupList> parseSummaryGroups(std::string_view text);
 
 } // namespace report

@@ -31,8 +31,9 @@ std::string fileName(const logformat::CivilDate& day) {
 
 std::optional<DaySummary> loadFrom(const std::filesystem::path& file, GroupBy by,
                                    const SourceStamp& source, std::string_view rulesDigest) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    const std::streamoff fileSize = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+    if (fileSize < 0 || !in.seekg(0)) {
         return std::nullopt;
     }
     std::string text(firstReadBytes, '\0');
@@ -43,7 +44,11 @@ std::optional<DaySummary> loadFrom(const std::filesystem::path& file, GroupBy by
         return std::nullopt;
     }
     auto header = parseSummaryHeader(std::string_view(text).substr(0, headerEnd));
-    if (!header || !(header->summary.source == source)) {
+    // Every offset and length the header gives is checked against the file before one is
+    // used: a damaged one would read past the end, take another list, or allocate for
+    // bytes the file doesn't have.
+    if (!header || !(header->summary.source == source) ||
+        !sectionsFit(*header, static_cast<std::uint64_t>(fileSize) - (headerEnd + 1))) {
         return std::nullopt;
     }
     const bool projects = by == GroupBy::project;

@@ -412,3 +412,63 @@ TEST_F(SummaryTest, ALogFolderThatCantTakeThemUsesTheCache) {
     EXPECT_TRUE(nowhere.counts.summariesUnwritable);
     EXPECT_EQ(comparable(nowhere), comparable(log));
 }
+
+// A header whose lists don't lie where it says, in the file as it is: it is never
+// followed (no read past the end, nothing allocated for a length the file doesn't have,
+// no list taken for another), and the summary is made again.
+TEST_F(SummaryTest, SectionsThatDontAddUpAreRebuilt) {
+    const std::filesystem::path folder = copyOf("new-york");
+    const Read log = readOver({folder}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::title, false);
+    ASSERT_EQ(
+        readOver({folder}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::title, true).summarisedDays, 0u);
+    const std::filesystem::path summary = folder / "summaries" / "2026-11-01.json";
+    std::string made;
+    {
+        std::ifstream in(summary, std::ios::binary);
+        made.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    // The header's "sections": [[offset, length], …], a pair per fixed grouping, title last.
+    const std::size_t listFrom = made.find("\"sections\": [") + 13;
+    const std::size_t listTo = made.find("]]", listFrom) + 2;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> sections;
+    for (std::size_t at = listFrom; at < listTo;) {
+        const std::size_t open = made.find('[', at) + 1;
+        const std::size_t comma = made.find(',', open);
+        sections.emplace_back(std::stoull(made.substr(open, comma - open)),
+                              std::stoull(made.substr(comma + 1)));
+        at = made.find(']', comma) + 2;
+    }
+    ASSERT_EQ(sections.size(), groupingCount);
+    const std::uint64_t body = made.size() - made.find('\n') - 1;
+    const auto [folderAt, folderLength] = sections[3];
+    const auto [titleAt, titleLength] = sections[4];
+    struct Case {
+        const char* what;
+        std::uint64_t offset, length; // of the title list
+    };
+    const Case cases[] = {
+        {"a length near 2^64", titleAt, 18'446'744'073'709'551'000u},
+        {"a length of gigabytes", titleAt, 3'000'000'000u},
+        {"a length past the end", titleAt, titleLength + 1},
+        {"an offset past the end", body + 1, titleLength},
+        {"an offset and length that wrap around", 18'446'744'073'709'551'000u, 1000},
+        {"overlapping another list", folderAt, folderLength},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string header = "[";
+        for (std::size_t by = 0; by < groupingCount; ++by) {
+            const auto [offset, length] = by == 4 ? std::pair(c.offset, c.length) : sections[by];
+            header += (by == 0 ? "[" : ", [") + std::to_string(offset) + ", " +
+                      std::to_string(length) + "]";
+        }
+        header += "]";
+        std::ofstream(summary, std::ios::binary | std::ios::trunc)
+            << made.substr(0, listFrom - 1) + header + made.substr(listTo);
+
+        const Read read = readOver({folder}, {2026, 10, 30}, {2026, 11, 3}, GroupBy::title, true);
+        EXPECT_EQ(comparable(read), comparable(log));
+        std::ifstream in(summary, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), made); // made again
+    }
+}
