@@ -1,6 +1,7 @@
 #include "activity_report/rules.h"
 
 #include "activity_report/categories.h"
+#include "activity_report/project_tree.h"
 #include "activity_report/value_memo.h"
 #include "text/utf8_path.h"
 
@@ -67,8 +68,13 @@ std::string_view typeName(const toml::node& node) {
     }
 }
 
-// "Work / Client A" is "Work/Client A"; an empty level is a mistake.
+// "Work / Client A" is "Work/Client A"; an empty level is a mistake, and so are more
+// levels than a table can show.
 std::optional<std::string> projectPath(std::string_view text, std::string& why) {
+    if (projectLevels(text) > maxProjectLevels) {
+        why = "has more than " + std::to_string(maxProjectLevels) + " levels";
+        return std::nullopt;
+    }
     std::string path;
     std::size_t from = 0;
     for (;;) {

@@ -1,10 +1,12 @@
 #include "activity_report/summary_store.h"
 
+#include "activity_report/project_tree.h"
 #include "activity_report/report_options.h"
 #include "logformat/log_files.h"
 #include "logformat/summary_files.h"
 #include "text/utf8_path.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -27,6 +29,14 @@ std::filesystem::path inCache(const SummaryStore& store) {
 
 std::string fileName(const logformat::CivilDate& day) {
     return logformat::summaryFileName(day);
+}
+
+// No rule nor tag names a project deeper than the bound: a summary that does was made by
+// hand, and its paths would make a table of many rows a level.
+bool withinLevels(const GroupList& projects) {
+    return std::all_of(projects.begin(), projects.end(), [](const auto& project) {
+        return projectLevels(project.first) <= maxProjectLevels;
+    });
 }
 
 std::optional<DaySummary> loadFrom(const std::filesystem::path& file, GroupBy by,
@@ -68,7 +78,7 @@ std::optional<DaySummary> loadFrom(const std::filesystem::path& file, GroupBy by
         }
     }
     auto groups = parseSummaryGroups(std::string_view(text).substr(from, length));
-    if (!groups) {
+    if (!groups || (projects && !withinLevels(*groups))) {
         return std::nullopt;
     }
     (projects ? header->summary.projects : header->summary.groups[static_cast<std::size_t>(by)]) =

@@ -124,7 +124,9 @@ int add(const Request& request, const Clock& clock, RunOutput& output) {
         return refuse(output, 2, problem);
     }
     if (const std::string problem = labelProblem(request.label); !problem.empty()) {
-        return refuse(output, 2, problem + ": \"" + printable(request.label) + "\"");
+        // Cut: a label refused for its length would fill the terminal.
+        return refuse(output, 2,
+                      problem + ": \"" + fitColumns(printable(request.label), 60) + "\"");
     }
     const std::filesystem::path& directory = request.directories.front();
     const platform::FileLock lock = lockTagFile(directory);

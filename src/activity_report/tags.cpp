@@ -1,5 +1,6 @@
 #include "activity_report/tags.h"
 
+#include "activity_report/project_tree.h"
 #include "logformat/json_read.h"
 #include "logformat/log_event.h"
 #include "text/utf8.h"
@@ -161,6 +162,9 @@ std::string labelProblem(std::string_view label) {
         at += sequence.length;
     }
     // "/" separates a project's levels, which can't be empty.
+    if (projectLevels(label) > maxProjectLevels) {
+        return "a label can't have more than " + std::to_string(maxProjectLevels) + " levels";
+    }
     std::size_t start = 0;
     while (true) {
         const std::size_t slash = label.find('/', start);

@@ -1,5 +1,7 @@
 // Tags as a user makes them: activity-report tag, its file, and the times it reads.
 #include "activity_report/attribution.h"
+#include "activity_report/project_tree.h"
+#include "activity_report/rules.h"
 #include "activity_report/run_report.h"
 #include "activity_report/tags.h"
 #include "activity_report/untagged_away.h"
@@ -12,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 using namespace report;
@@ -432,4 +435,90 @@ TEST_F(TagCommandTest, UntaggedAwayListsWhatNoTagHoldsReadyToTag) {
         << output.out;
     EXPECT_EQ(untagged("1000"),
               "No time away or unrecorded longer than 1000 minutes without a tag, 2026-03-09.\n");
+}
+
+// A project path of more levels than a table can show, wherever it is named: the tag
+// command and a rules file refuse it, a tags.jsonl line holding it is a damaged line. A
+// path at the bound is taken and shown, each level indented under its parent.
+TEST_F(TagCommandTest, ProjectPathsAreBoundedInLevelsWhereverTheyAreNamed) {
+    const auto levels = [](std::size_t count) {
+        std::string path = "a";
+        for (std::size_t level = 1; level < count; ++level) {
+            path += "/a";
+        }
+        return path;
+    };
+    const std::string from = "2026-03-09 10:00", to = "2026-03-09 11:00";
+    const std::string tooDeep = "more than " + std::to_string(maxProjectLevels) + " levels";
+    struct Source {
+        const char* what;
+        std::function<bool(const std::string& path)> taken;
+    };
+    const Source sources[] = {
+        {"the tag command",
+         [&](const std::string& path) {
+             std::filesystem::remove(folder / tagFileName);
+             const int status = tag({"--from", from, "--to", to, path});
+             EXPECT_TRUE(status == 0 || output.err.find(tooDeep) != std::string::npos)
+                 << output.err.substr(0, 200);
+             EXPECT_LT(output.err.size(), 400u); // the label quoted, cut short
+             return status == 0;
+         }},
+        {"a line of tags.jsonl",
+         [&](const std::string& path) {
+             std::ofstream(folder / tagFileName, std::ios::binary | std::ios::trunc)
+                 << formatTagLine("a1", {1'773'046'800'000, 60}, {1'773'050'400'000, 60}, path,
+                                  {1'773'050'400'000, 60});
+             const auto file = readTagFile(folder);
+             EXPECT_TRUE(file && file->tags.size() + file->skippedLines == 1);
+             RunOutput report;
+             EXPECT_EQ(runReport({"activity-report", "--no-cache", "--dir", folder.string(),
+                                  "--day", "2026-03-09", "--by", "project"},
+                                 tenOClock, folder, report),
+                       0);
+             return file && file->tags.size() == 1;
+         }},
+        {"a rules file",
+         [&](const std::string& path) {
+             const RulesRead read = parseRules("[[rule]]\nproject = \"" + path + "\"\n", "r.toml");
+             EXPECT_TRUE(read.rules || read.error.find(tooDeep) != std::string::npos)
+                 << read.error.substr(0, 200);
+             return read.rules.has_value();
+         }},
+    };
+    std::filesystem::copy(std::filesystem::path(REPORT_TEST_LOGS) / "basic" / "2026-03-09.jsonl",
+                          folder);
+    for (const Source& source : sources) {
+        SCOPED_TRACE(source.what);
+        EXPECT_TRUE(source.taken(levels(maxProjectLevels)));
+        EXPECT_FALSE(source.taken(levels(maxProjectLevels + 1)));
+        EXPECT_FALSE(source.taken(levels(60'000)));
+    }
+
+    ASSERT_EQ(tag({"--from", from, "--to", to, levels(maxProjectLevels)}), 0);
+    RunOutput report;
+    ASSERT_EQ(runReport({"activity-report", "--no-cache", "--dir", folder.string(), "--day",
+                         "2026-03-09", "--by", "project"},
+                        tenOClock, folder, report),
+              0);
+    EXPECT_NE(report.out.find("\n" + std::string(2 * (maxProjectLevels - 1), ' ') + "a "),
+              std::string::npos)
+        << report.out;
+}
+
+// However deep the paths it is given, the tree is made without recursion, a row a level.
+TEST(ProjectTree, AnyDepthMakesARowALevel) {
+    for (const std::size_t depth : {std::size_t{1}, std::size_t{3}, std::size_t{60'000}}) {
+        std::string path = "a";
+        for (std::size_t level = 1; level < depth; ++level) {
+            path += level % 2 == 0 ? "/a" : "/b";
+        }
+        const std::vector<TreeRow> tree = projectTree({Row{path, 1000}, Row{"c/d", 3000}});
+        ASSERT_EQ(tree.size(), depth + 2);
+        EXPECT_EQ(tree[0].label, "c"); // the larger first
+        EXPECT_EQ(tree[1].level, 1);
+        EXPECT_EQ(tree[2].label, "a");
+        EXPECT_EQ(tree.back().level, static_cast<int>(depth) - 1);
+        EXPECT_EQ(tree.back().ms, 1000);
+    }
 }
