@@ -1,12 +1,13 @@
-// Every JSON this system reads from a file or an answer goes through here: day files,
-// current.json, tags.jsonl, summaries. Their bytes may be damaged or made by hand, so a
-// read takes neither the stack nor more memory than the text's own size: RapidJSON's
-// iterative parser, and nesting cut off at a depth no line of ours comes near.
+// Every JSON the companions read from a file goes through here: day files, current.json,
+// tags.jsonl, summaries. Their bytes may be damaged or made by hand, so a read takes
+// neither the stack nor more memory than the text's own size: RapidJSON's iterative
+// parser, and nesting cut off at a depth no line of ours comes near.
 #pragma once
 
 #include <rapidjson/document.h>
 #include <rapidjson/reader.h>
 
+#include <cstdint>
 #include <string_view>
 
 namespace logformat {
