@@ -435,6 +435,8 @@ TEST(ReportProjects, ABadRulesFileSaysWhereAndStops) {
     };
     const Case cases[] = {
         {"syntax.toml", ":7: rule 2: ", "string"},
+        // A mistake on a rule's own header line is that rule's, not the one before.
+        {"header-line.toml", ":5: rule 2: ", "table header"},
         {"unknown-key.toml", ":7: rule 2: titel: ", "not a key of a rule"},
         {"regex.toml", ":11: rule 3: title: ", "missing )"},
         {"lookaround.toml", ":3: rule 1: title: ", "lookaround"},
@@ -448,6 +450,7 @@ TEST(ReportProjects, ABadRulesFileSaysWhereAndStops) {
         {"category-negative.toml", ":3: rule 1: category: ", "no category has the number -3"},
         {"category-past-table.toml", ":6: rule 1: category: ", "no category has the number 18"},
         {"category-numbered-name.toml", ":3: rule 1: category: ", "\"Category 99\""},
+        {"empty-category.toml", ":3: rule 1: category: ", "empty list"},
         {"not-rule.toml", ":1: rules: ", "[[rule]]"},
     };
     for (const Case& c : cases) {

@@ -5,6 +5,7 @@
 #include "activity_report/run_report.h"
 #include "activity_report/tags.h"
 #include "activity_report/untagged_away.h"
+#include "logformat/log_event.h"
 #include "logformat/timestamp.h"
 
 #include "clock_changes.h"
@@ -96,15 +97,20 @@ TEST_F(TagCommandTest, TagsAreAddedListedAndRemovedByAppendingLines) {
 TEST_F(TagCommandTest, DamagedLinesAreSkippedAndCountedNeverRewritten) {
     const std::string good = formatTagLine("a1", {1'773'046'800'000, 60}, {1'773'050'400'000, 60},
                                            "Work/Client A", {1'773'050'400'000, 60});
-    const std::string damaged = "{\"id\": \"a2\", \"start\": \"2026-03-09T10:00:00.000+01:00\"\n"
-                                "not json at all\n"
-                                "{\"remove\": \"a1\"}\n"; // a removal needs its time
+    const std::string damaged =
+        "{\"id\": \"a2\", \"start\": \"2026-03-09T10:00:00.000+01:00\"\n"
+        "not json at all\n"
+        "{\"remove\": \"a1\"}\n" // a removal needs its time
+        // and a tag that holds no time
+        + formatTagLine("a4", {1'773'046'800'000, 60}, {1'773'046'800'000, 60}, "Zero length",
+                        {1'773'050'400'000, 60});
     const std::string cut = "{\"id\": \"a3\", \"start\": \"2026-03-09T1";
     std::ofstream(folder / tagFileName, std::ios::binary) << good << damaged << cut;
 
     ASSERT_EQ(tag({"--list"}), 0);
     EXPECT_NE(output.out.find("Work/Client A"), std::string::npos) << output.out;
-    EXPECT_NE(output.err.find("skipped 4 lines of"), std::string::npos) << output.err;
+    EXPECT_EQ(output.out.find("Zero length"), std::string::npos) << output.out;
+    EXPECT_NE(output.err.find("skipped 5 lines of"), std::string::npos) << output.err;
 
     // The new line starts on a line of its own after the one cut short.
     ASSERT_EQ(tag({"--from", "2026-03-09 12:00", "--to", "2026-03-09 13:00", "lunch"}), 0);
@@ -276,6 +282,24 @@ TEST(TagAttribution, TagsHoldTheirTimeWhateverWasRecorded) {
     }
 }
 
+// Two tags made in the same moment (two machines, or a script) that overlap: the later
+// line of the file holds the overlap, as a tag made later would.
+TEST(TagAttribution, OfTwoTagsMadeAtOnceTheLaterLineHoldsTheOverlap) {
+    constexpr std::int64_t ten = 1'773'046'800'000, minute = 60'000; // 2026-03-09 10:00+01:00
+    const logformat::Timestamp made{ten + 600 * minute, 60};
+    const TagFile file = parseTagFile(
+        formatTagLine("b1", {ten, 60}, {ten + 30 * minute, 60}, "first", made) +
+        formatTagLine("b2", {ten + 15 * minute, 60}, {ten + 45 * minute, 60}, "second", made));
+    ASSERT_EQ(file.tags.size(), 2u);
+    const std::vector<Tag> tags = tagsByMadeTime(file.tags);
+    std::vector<std::string> got;
+    for (const TagSpan& span : tagSpans(tags, ten, ten + 60 * minute)) {
+        got.push_back(std::to_string((span.fromMs - ten) / minute) + "-" +
+                      std::to_string((span.toMs - ten) / minute) + " " + span.tag->label);
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{"0-15 first", "15-45 second"}));
+}
+
 TEST(TagAttribution, TheCoverageLineSaysHowMuchTimeTagsHold) {
     for (const char* by : {"app", "category", "title"}) {
         RunOutput output;
@@ -386,6 +410,73 @@ TEST(UntaggedAway, ArgumentsQuotedForEachShell) {
         EXPECT_EQ(shellQuoted(c.argument, ShellStyle::posix), c.posix) << c.argument;
         EXPECT_EQ(shellQuoted(c.argument, ShellStyle::windows), c.windows) << c.argument;
     }
+}
+
+// A spell that ends within a second: its command's --to is the next whole second, so
+// that the command, pasted as printed, leaves none of the spell untagged.
+TEST_F(TagCommandTest, UntaggedAwayCommandCoversASpellEndingWithinASecond) {
+    const std::filesystem::path log = folder / "log";
+    std::filesystem::create_directories(log);
+    // Word from 09:00, away from 09:30:00.4 to 09:40:00.6, Word again to 10:00.
+    constexpr std::int64_t nine = 1'773'043'200'000; // 2026-03-09 09:00+01:00
+    const auto event = [](std::int64_t fromMs, std::int64_t toMs, logformat::ActivityState state) {
+        logformat::LogEvent e;
+        e.start = {nine + fromMs, 60};
+        e.end = {nine + toMs, 60};
+        e.state = state;
+        if (state == logformat::ActivityState::active) {
+            e.title = e.app = "Word";
+            e.pid = 1;
+        }
+        return logformat::formatLogEvent(e);
+    };
+    std::ofstream(log / "2026-03-09.jsonl", std::ios::binary)
+        << event(0, 1'800'400, logformat::ActivityState::active)
+        << event(1'800'400, 2'400'600, logformat::ActivityState::idle)
+        << event(2'400'600, 3'600'000, logformat::ActivityState::active);
+    const auto untagged = [&] {
+        output = {};
+        EXPECT_EQ(runReport({"activity-report", "--no-cache", "--dir", log.string(), "--day",
+                             "2026-03-09", "--untagged-away", "0"},
+                            tenOClock, folder, output),
+                  0)
+            << output.err;
+        return output.out;
+    };
+    const std::string before = untagged();
+    EXPECT_NE(before.find("\n2026-03-09 09:30 to 09:40:01  0:10:00  away\n"), std::string::npos)
+        << before;
+    const std::size_t at = before.find("--from \"2026-03-09 09:30\"");
+    ASSERT_NE(at, std::string::npos) << before;
+    const std::size_t start = before.rfind("activity-report tag ", at);
+    const std::string command = before.substr(start, before.find('\n', at) - start);
+
+    // The command's words, as a shell would split them.
+    std::vector<std::string> words;
+    bool quoted = false, inWord = false;
+    for (const char c : command) {
+        if (c == ' ' && !quoted) {
+            inWord = false;
+            continue;
+        }
+        if (!inWord) {
+            words.emplace_back();
+            inWord = true;
+        }
+        if (c == '"') {
+            quoted = !quoted;
+        } else {
+            words.back() += c;
+        }
+    }
+    ASSERT_GE(words.size(), 3u);
+    EXPECT_EQ(words.back(), "LABEL");
+    words.back() = "coffee";
+    ASSERT_EQ(tag(std::vector<std::string>(words.begin() + 2, words.end())), 0) << output.err;
+
+    const std::string after = untagged();
+    EXPECT_EQ(after.find("09:3"), std::string::npos) << after;
+    EXPECT_EQ(after.find("09:4"), std::string::npos) << after;
 }
 
 TEST_F(TagCommandTest, UntaggedAwayListsWhatNoTagHoldsReadyToTag) {
