@@ -427,6 +427,11 @@ WindowHandle x11ForegroundWindow() {
     }
     const Property active = readProperty(c, c.root, c.atom(netActiveWindow), 1);
     if (active.is(XCB_ATOM_WINDOW, 32) && active.first32() != XCB_NONE) {
+        // The window named may be gone, and its id already in the range of a new
+        // client (this one, even), which the server would then name as its owner.
+        if (queryTree(c, active.first32()) == nullptr) {
+            return 0;
+        }
         return clientWindow(c, active.first32());
     }
     return focusedTopLevel(c);

@@ -125,7 +125,13 @@ class TestWindow {
             ready_ = readLine(output_.read, 10000) == "ready\n";
         }
     }
-    ~TestWindow() { stop(); }
+    // One that never came up may never read its input: it is killed.
+    ~TestWindow() {
+        if (!ready_ && pid_ > 0) {
+            kill(pid_, SIGKILL);
+        }
+        stop();
+    }
     TestWindow(const TestWindow&) = delete;
     TestWindow& operator=(const TestWindow&) = delete;
 
@@ -147,11 +153,15 @@ class TestWindow {
 };
 
 // Starts Xvfb on a display of its choosing, written to displayFd once it is ready.
-// The server ends with this process, however this process ends.
+// The server ends with this process, however this process ends. It never starts over:
+// by default it would each time its last client left, which every case does, and a
+// client connecting during that reset may be accepted and never answered (when the
+// socket's file was removed meanwhile, the reset makes the listener anew), leaving the
+// next window in XOpenDisplay for good. Each window sets what it needs on the root.
 pid_t startServer(int displayFd, bool resources) {
     const std::string fd = std::to_string(displayFd);
-    std::vector<const char*> argv = {"Xvfb", "-displayfd", fd.c_str(), "-nolisten",
-                                     "tcp",  "-screen",    "0",        "320x240x24"};
+    std::vector<const char*> argv = {"Xvfb",     "-displayfd", fd.c_str(), "-nolisten", "tcp",
+                                     "-noreset", "-screen",    "0",        "320x240x24"};
     if (!resources) {
         argv.insert(argv.end(), {"-extension", "X-Resource"});
     }
