@@ -5,9 +5,9 @@ Three days of three folders: one span per event of each day, in its category's l
 text from the log, however hostile, arrives as text (in a page by title too, where
 titles stand in attributes), under a heading with each day's weekday. A 3.5-hour
 morning: its axis runs 09 to 13 and the morning fills 7/8 of it; its top documents are the log's. A week: an
-overview of stacked bars first, each bar's parts the log's time per day and lane, and
-a plain line for the day with nothing recorded; its legend the eleven largest lanes and
-"Other". The day the clocks go back reads 01
+overview of stacked bars first, each bar's parts the log's time per day and lane, every
+bar inside the scale (a longest day of 3.5 hours too), and a plain line for the day with
+nothing recorded; its legend the eleven largest lanes and "Other". The day the clocks go back reads 01
 twice. No page loads anything, runs anything, or carries an event handler.
    check_html.py REPORT LOGS OUT"""
 import html.parser
@@ -176,6 +176,21 @@ def check_page(page, name, size="1280,900"):
     chromium(page, f"--print-to-pdf={pdf}", "--no-pdf-header-footer")
     pages = len(re.findall(rb"/Type\s*/Page[^s]", open(pdf, "rb").read())) if os.path.exists(pdf) else 0
     return dom, pages
+
+
+def check_bars_fit(dom, name):
+    """Every bar of the overview inside its scale: no part above the top line."""
+    overview = next(dom.all("svg", "overview"), None)
+    tops = [float(line.attrs["y1"]) for g in (overview.all("g", "scale") if overview else [])
+            for line in g.all("line", "tick")]
+    if not tops:
+        failures.append(f"{name}: the overview has no scale")
+        return
+    for bar in overview.all("g", "day-bar"):
+        for rect in bar.all("rect", "segment"):
+            if float(rect.attrs["y"]) < min(tops) - 0.01:
+                failures.append(f"{name}: {bar.attrs['data-day']}'s bar reaches "
+                                f"{rect.attrs['y']}, above the scale's top at {min(tops)}")
 
 
 def ticks_of(section):
@@ -348,6 +363,11 @@ if not empty or not any("Nothing was recorded" in p.content() for p in empty[0].
     failures.append("the day with nothing recorded doesn't say so plainly")
 if pages != 9:  # the overview, seven days, the totals
     failures.append(f"the week printed on {pages} pages, expected 9")
+check_bars_fit(dom, "the week")
+# A week whose longest day is no whole number of hours (3.5): the scale goes up to the
+# next whole hour, past it.
+page = make_page("week-end", ["week"], "--from", "2026-03-06", "--to", "2026-03-12")
+check_bars_fit(dom_of(page), "the week from 2026-03-06")
 if any(name.endswith("~") for name in os.listdir(out)):
     failures.append(f"a temporary file is left beside the page: {os.listdir(out)}")
 
@@ -380,6 +400,7 @@ if lanes != {key: clock(ms) for key, ms in want.items()}:
     failures.append(f"lanes by project {sorted(lanes.items())}, expected {sorted(want.items())}")
 if parts != want:
     failures.append(f"the overview by project {sorted(parts.items())}, expected {sorted(want.items())}")
+check_bars_fit(dom, "the week by project")
 if any(len(fills) != 1 for fills in colours.values()) or \
         len({next(iter(f)) for f in colours.values()}) != len(colours):
     failures.append(f"a project's colour changes, or two share one: {colours}")
