@@ -38,6 +38,9 @@ Result run(const std::string& program, const std::vector<std::string>& arguments
 Result runWithin(const std::string& program, const std::vector<std::string>& arguments,
                  const Environment& changes, int limitMs);
 
+// A Unix socket listening at socketPath, for a stand-in compositor; -1 if it can't be.
+int listenOn(const fs::path& socketPath);
+
 // A scratch folder, removed at the end.
 class Scratch {
   public:

@@ -106,12 +106,7 @@ TEST(WaylandIdle, CountedByTheCompositorFromTheLastInput) {
 class CompositorWithoutIdle {
   public:
     explicit CompositorWithoutIdle(const fs::path& socketPath) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
-        listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        listen(listener_, 4);
+        listener_ = listenOn(socketPath);
         thread_ = std::thread([this] { serve(); });
     }
     ~CompositorWithoutIdle() {
