@@ -1,7 +1,7 @@
 // Every JSON the companions read from a file goes through here: day files, current.json,
-// tags.jsonl, summaries. Their bytes may be damaged or made by hand, so a read takes
-// neither the stack nor more memory than the text's own size: RapidJSON's iterative
-// parser, and nesting cut off at a depth no line of ours comes near.
+// tags.jsonl, summaries. Their bytes may be damaged or made by hand, so nesting is cut
+// off at a depth no line of ours comes near: the reader's recursion goes no deeper than
+// that, and a read takes no more memory than the text's own size.
 #pragma once
 
 #include <rapidjson/document.h>
@@ -58,8 +58,11 @@ template <typename Handler> struct DepthBound {
 template <unsigned flags, typename InputStream, typename Handler>
 bool readJson(InputStream& input, Handler& handler) {
     json_detail::DepthBound<Handler> bounded{handler};
+    // The recursive parser, not RapidJSON's iterative one: the bound stops its recursion
+    // at the first level too deep, and it keeps an in-place parse off the reader's own
+    // stack, whose first push does arithmetic on a null pointer.
     rapidjson::Reader reader;
-    return !reader.Parse<flags | rapidjson::kParseIterativeFlag>(input, bounded).IsError();
+    return !reader.Parse<flags>(input, bounded).IsError();
 }
 
 // TEXT, one JSON value in strict UTF-8, as DOCUMENT. False, and DOCUMENT left null, for
