@@ -6,10 +6,12 @@
 #include "activity_log/log_store.h"
 #include "activity_log/sample_line.h"
 #include "logformat/log_files.h"
+#include "logformat/timestamp.h"
 #include "platform/child_process.h"
 #include "platform/collector_files.h"
 #include "platform/collector_session.h"
 #include "platform/console.h"
+#include "platform/desktop_probe.h"
 #include "platform/input_idle.h"
 #include "platform/session_lock.h"
 #include "platform/system.h"
@@ -113,6 +115,102 @@ void answerForget(LogStore& store, EventBuilder& builder) {
         "collector");
 }
 
+// The collector's own messages go to standard error. Where that goes nowhere (a
+// Windows collector started at logon has no console), they are kept in a file in the
+// log folder, each with its time; past a megabyte the file starts over, the one before
+// kept beside it.
+constexpr const char* messageFileName = "activity-log-messages.txt";
+constexpr const char* oldMessageFileName = "activity-log-messages.old.txt";
+constexpr std::uintmax_t messageFileLimit = 1u << 20;
+
+void say(const LogStore& store, const std::string& message) {
+    if (platform::writeStandardError(message) || store.toStandardOutput ||
+        store.directory.empty()) {
+        return;
+    }
+    const std::filesystem::path file = store.directory / messageFileName;
+    std::error_code error;
+    if (std::filesystem::file_size(file, error) > messageFileLimit && !error) {
+        std::filesystem::rename(file, store.directory / oldMessageFileName, error);
+    }
+    const std::int64_t now = wallNowMs();
+    platform::appendDurably(
+        file,
+        logformat::formatTimestamp({now, platform::localUtcOffsetMinutes(now)}) + " " + message);
+}
+
+// "5 minutes", "90 seconds", "0.5 seconds".
+std::string spokenSeconds(double seconds) {
+    if (seconds >= 60 && std::fmod(seconds, 60) == 0) {
+        const auto minutes = static_cast<long long>(seconds / 60);
+        return std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes");
+    }
+    std::string number = std::to_string(seconds);
+    number.erase(number.find_last_not_of('0') + 1);
+    if (number.back() == '.') {
+        number.pop_back();
+    }
+    return number + (number == "1" ? " second" : " seconds");
+}
+
+// The line at the start: where the events go, what the sampler will sample, and where
+// idle time comes from, so that a collector started without a desktop says so at once.
+std::string startLine(const LogStore& store) {
+    const platform::DesktopProbe probe = platform::probeDesktop();
+    const std::string where = store.toStandardOutput
+                                  ? "writing events to standard output"
+                                  : "logging to " + text::utf8FromPath(store.directory);
+    return "activity-log: " + where +
+           "; desktop: " + (probe.found ? probe.desktop : "none found (" + probe.desktop + ")") +
+           "; idle time: " + probe.idleSource + "\n";
+}
+
+// Samples that find no window because no desktop answers (a unit started without
+// DISPLAY, a display that went away) would record `none` for days without a word: once
+// they have lasted STUCK_AFTER, it is said, and said again when a window is back.
+struct NoWindowWatch {
+    Clock::duration stuckAfter{};
+    std::optional<Clock::time_point> since; // the first sample of the run without a window
+    Clock::time_point nextCheck;
+    bool stuck = false;
+};
+
+void watchNoWindow(NoWindowWatch& watch, logformat::ActivityState state, Clock::time_point tick,
+                   double stuckAfterSeconds, const LogStore& store) {
+    if (state == logformat::ActivityState::unavailable) {
+        return; // the sampler failed: it says nothing of the desktop
+    }
+    if (state != logformat::ActivityState::none) {
+        if (watch.stuck) {
+            const auto minutes =
+                std::chrono::duration_cast<std::chrono::minutes>(tick - *watch.since).count();
+            say(store, "activity-log: a window is in front again, after " +
+                           std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes") +
+                           " without one; recording as before\n");
+        }
+        watch.since.reset();
+        watch.stuck = false;
+        return;
+    }
+    if (!watch.since) {
+        watch.since = tick;
+        watch.nextCheck = tick + watch.stuckAfter;
+    }
+    if (watch.stuck || tick < watch.nextCheck) {
+        return;
+    }
+    // A desktop that answers with no window in front (an empty X screen) is left alone;
+    // it is asked again after as long.
+    const platform::DesktopProbe probe = platform::probeDesktop();
+    watch.nextCheck = tick + watch.stuckAfter;
+    if (!probe.found) {
+        watch.stuck = true;
+        say(store, "activity-log: no window in any sample for " + spokenSeconds(stuckAfterSeconds) +
+                       ": no desktop answers (" + probe.desktop +
+                       "); recording none until one does\n");
+    }
+}
+
 } // namespace
 
 int runCollector(const Options& options) {
@@ -135,6 +233,7 @@ int runCollector(const Options& options) {
         return 2;
     }
     platform::watchForStopRequests();
+    say(store, startLine(store));
 
     ActivityRules rules;
     rules.idleAfterMs = secondsToMs(options.idleAfterSeconds);
@@ -157,6 +256,8 @@ int runCollector(const Options& options) {
                                            : Clock::time_point::max();
 
     IdleTime idleTime;
+    NoWindowWatch noWindow;
+    noWindow.stuckAfter = secondsToDuration(options.stuckAfterSeconds);
     std::uint64_t taken = 0;
     Clock::time_point next = started;
     Clock::time_point lastTick = started;
@@ -183,6 +284,7 @@ int runCollector(const Options& options) {
         observation.monotonicMs = monotonicMs(tick);
         observation.idleMs = idle;
         observation.what = describeSample(sampleOf(run), idle, rules, locked);
+        watchNoWindow(noWindow, observation.what.state, tick, options.stuckAfterSeconds, store);
         const FolderHold hold = holdFolder(store);
         keepEvents(store, observe(builder, observation));
         if (hold == FolderHold::busy) {

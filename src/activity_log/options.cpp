@@ -84,6 +84,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
     app.add_option("--samples", samples, "Stop after this many samples")
         ->type_name("N")
         ->check(positive);
+    app.add_option("--stuck-after", options.stuckAfterSeconds)->group("")->check(positive);
 
     ParsedOptions parsed;
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());

@@ -20,6 +20,11 @@ struct Options {
     std::filesystem::path sampler;       // empty: the sampler next to this program
     std::optional<double> forSeconds;
     std::optional<std::uint64_t> samples;
+    // No window in any sample for this long, and no desktop answers: said on standard
+    // error. Five minutes is well past a desktop's own restart or a logon's handover,
+    // and still early for a user who looks after starting a unit. Hidden: only tests
+    // shorten it.
+    double stuckAfterSeconds = 300;
 };
 
 struct ParsedOptions {

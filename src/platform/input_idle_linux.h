@@ -12,6 +12,7 @@ namespace platform::idle {
 struct WaylandIdle {
     bool reached = false;
     std::optional<std::int64_t> milliseconds;
+    const char* protocol = nullptr; // the idle protocol asked, when there is one
 };
 WaylandIdle fromWayland(); // input_idle_wayland.cpp, or input_idle_wayland_none.cpp
 

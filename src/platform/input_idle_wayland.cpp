@@ -33,6 +33,7 @@ struct Watch {
     ext_idle_notifier_v1* notifier = nullptr;
     org_kde_kwin_idle* kdeIdle = nullptr;
     bool hasProtocol = false; // false: the compositor can't tell, as long as it runs
+    const char* protocol = nullptr;
 
     std::mutex mutex;
     bool broken = false;                        // the connection is lost
@@ -112,11 +113,13 @@ Watch* startWatch(bool& reached) {
             ext_idle_notifier_v1_get_idle_notification(watch->notifier, watchMs, watch->seat);
         ext_idle_notification_v1_add_listener(notification, &notificationListener, watch);
         watch->hasProtocol = true;
+        watch->protocol = ext_idle_notifier_v1_interface.name;
     } else if (watch->seat != nullptr && watch->kdeIdle != nullptr) {
         org_kde_kwin_idle_timeout* timeout =
             org_kde_kwin_idle_get_idle_timeout(watch->kdeIdle, watch->seat, watchMs);
         org_kde_kwin_idle_timeout_add_listener(timeout, &kdeListener, watch);
         watch->hasProtocol = true;
+        watch->protocol = org_kde_kwin_idle_interface.name;
     }
     if (wl_display_flush(watch->display) < 0) {
         wl_display_disconnect(watch->display);
@@ -150,13 +153,14 @@ WaylandIdle fromWayland() {
                 since ? std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - *since)
                             .count()
                       : 0;
-            return {true, idle};
+            return {true, idle, current->protocol};
         }
     }
     bool reached = false;
     current = startWatch(reached);
-    return {reached, current != nullptr && current->hasProtocol ? std::optional<std::int64_t>(0)
-                                                                : std::nullopt};
+    const bool watching = current != nullptr && current->hasProtocol;
+    return {reached, watching ? std::optional<std::int64_t>(0) : std::nullopt,
+            watching ? current->protocol : nullptr};
 }
 
 } // namespace platform::idle

@@ -7,7 +7,7 @@ bytes on the disk.
   collector_e2e.py GROUP --collector PATH --sampler PATH [--test-window PATH --xvfb PATH]
 
 GROUP: desktop (two windows, then idle), faults (samplers that fail as processes),
-crash (kill -9, SIGSTOP, signals), privacy, hostile (patterns and titles made to hang or
+messages (the start line; no window because no desktop answers), crash (kill -9, SIGSTOP, signals), privacy, hostile (patterns and titles made to hang or
 crash a matcher, on a small stack), unwritable (events queued through a kill), forget
 (across midnight, while a collector runs), forget-crash (killed at each system call;
 --strace PATH). Every log left behind is read line by line with Python's json and with jq.
@@ -17,6 +17,7 @@ import fcntl
 import glob
 import json
 import os
+import re
 import resource
 import select
 import shutil
@@ -111,14 +112,22 @@ def collector(directory, *options, env=None, sampler=None):
                             stderr=subprocess.PIPE, env=env)
 
 
-def finish(process, limit=30):
-    """Status, output and error of PROCESS; killed (status -9) if it runs past LIMIT."""
+START_LINE = re.compile(r"activity-log: (logging to .+|writing events to standard output); "
+                        r"desktop: .+; idle time: .+\n")
+
+
+def finish(process, limit=30, start_line=False):
+    """Status, output and error of PROCESS; killed (status -9) if it runs past LIMIT. The
+    collector's line at its start is left out of the error unless START_LINE."""
     try:
         out, err = process.communicate(timeout=limit)
     except subprocess.TimeoutExpired:
         process.kill()
         out, err = process.communicate()
-    return process.returncode, out.decode(errors="replace"), err.decode(errors="replace")
+    err = err.decode(errors="replace")
+    if not start_line and START_LINE.match(err):
+        err = err[err.index("\n") + 1:]
+    return process.returncode, out.decode(errors="replace"), err
 
 
 def stand_in(folder, name, body):
@@ -210,8 +219,10 @@ def desktop(work):
         run = collector(log, "--interval", "0.2", "--for", "3", env=x.env)
         time.sleep(1.3)
         edge = Window(x, work, "msedge.exe", "Example Domain")
-        code, _, err = finish(run)
-        check(code == 0 and err == "", f"two windows: status {code}, stderr {err!r}")
+        code, _, err = finish(run, start_line=True)
+        said = (f"activity-log: logging to {log}; desktop: X11 (DISPLAY={x.display}); "
+                f"idle time: the X server (DISPLAY={x.display})\n")
+        check(code == 0 and err == said, f"two windows: status {code}, stderr {err!r}")
         events = read_log(log)
         check(states(events) == ["active", "active"], f"two windows: {events}")
         if len(events) == 2:
@@ -254,6 +265,13 @@ def desktop(work):
             check(events[1]["title"] == PLAN + " - Word", "the idle event names the window")
         check_contiguous(events, "idle")
         word.close()
+
+        # No window on a desktop that answers (an empty screen) is nothing to report.
+        empty = stand_in(work, "empty-screen", "echo '{}'")
+        code, _, err = finish(collector(os.path.join(work, "empty"), "--interval", "0.05",
+                                        "--samples", "20", "--stuck-after", "0.3", env=x.env,
+                                        sampler=empty))
+        check(code == 0 and err == "", f"empty screen: status {code}, stderr {err!r}")
 
 
 FIXED = sample_line("Inbox - Mail")
@@ -329,6 +347,68 @@ n=$((n + 1)); echo $n > {work}/n
 
     # The hanging stand-in's own child went with it.
     check_no_process("30.5")
+
+
+def messages(work):
+    """What the collector says of itself on standard error: where it logs, the desktop and
+    the idle time's source at its start; samples without a window because no desktop
+    answers, once they have lasted --stuck-after, and each change after."""
+    no_display = {k: v for k, v in os.environ.items()
+                  if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    none_line = stand_in(work, "no-window", "echo '{}'")
+    log = os.path.join(work, "log-start")
+    for what, options, env, said in [
+        ("no display", ["--dir", log], no_display,
+         f"logging to {log}; desktop: none found (neither WAYLAND_DISPLAY nor DISPLAY is set)"
+         "; idle time: unknown: no display answers"),
+        ("standard output", ["--output", "-"], no_display,
+         "writing events to standard output; desktop: none found"),
+        ("a display that doesn't answer", ["--dir", log], dict(no_display, DISPLAY=":4321"),
+         "desktop: none found (nothing answers on DISPLAY=:4321); idle time: unknown"),
+    ]:
+        run = subprocess.Popen([ARGS.collector, *options, "--samples", "1", "--sampler",
+                                none_line], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                               env=env)
+        code, _, err = finish(run, start_line=True)
+        lines = err.splitlines()
+        check(code == 0 and len(lines) == 1 and lines[0].startswith("activity-log: ") and
+              said in lines[0], f"start line, {what}: status {code}, stderr {err!r}")
+
+    # No window for 30 samples, a window for 5, then none again: stuck, back, stuck.
+    counter = os.path.join(work, "stuck-count")
+    scripted = stand_in(work, "stuck", f"""n=$(cat {counter} 2>/dev/null || echo 0)
+n=$((n + 1)); echo $n > {counter}
+if [ $n -gt 30 ] && [ $n -le 35 ]; then {printing(FIXED)}; else echo '{{}}'; fi""")
+    log = os.path.join(work, "log-stuck")
+    run = subprocess.Popen([ARGS.collector, "--dir", log, "--interval", "0.05", "--samples",
+                            "65", "--stuck-after", "0.5", "--sampler", scripted],
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=no_display)
+    code, _, err = finish(run)
+    stuck = ("activity-log: no window in any sample for 0.5 seconds: no desktop answers "
+             "(neither WAYLAND_DISPLAY nor DISPLAY is set); recording none until one does")
+    back = re.compile(r"activity-log: a window is in front again, after \d+ minutes? without "
+                      r"one; recording as before")
+    lines = err.splitlines()
+    check(code == 0 and len(lines) == 3 and lines[0] == stuck and back.fullmatch(lines[1]) and
+          lines[2] == stuck, f"stuck, back, stuck: status {code}, stderr {err!r}")
+    check(states(read_log(log)) == ["none", "active", "none"], "stuck: the log as ever")
+
+    # Where standard error goes nowhere (a Windows collector started at logon), the
+    # messages are kept in a file in the log folder, each with its time.
+    log = os.path.join(work, "log-no-stderr")
+    with open(os.devnull, "rb") as unwritable:
+        run = subprocess.Popen([ARGS.collector, "--dir", log, "--interval", "0.05",
+                                "--samples", "20", "--stuck-after", "0.3", "--sampler",
+                                none_line], stdout=subprocess.DEVNULL, stderr=unwritable,
+                               env=no_display)
+        code = run.wait(30)
+    kept = os.path.join(log, "activity-log-messages.txt")
+    text = open(kept, encoding="utf-8").read() if os.path.exists(kept) else ""
+    stamp = r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d) "
+    check(code == 0 and re.fullmatch(stamp + r"activity-log: logging to .*\n" + stamp +
+                                     r"activity-log: no window in any sample .*\n", text),
+          f"messages kept in the folder: status {code}, {text!r}")
+    check(states(read_log(log)) == ["none"], "the kept messages are no day file's")
 
 
 def wait_until(condition, limit=10):
@@ -934,8 +1014,9 @@ def locked(work):
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    parser.add_argument("group", choices=["desktop", "faults", "crash", "privacy", "hostile",
-                                          "unwritable", "forget", "forget-crash", "locked"])
+    parser.add_argument("group", choices=["desktop", "faults", "messages", "crash", "privacy",
+                                          "hostile", "unwritable", "forget", "forget-crash",
+                                          "locked"])
     parser.add_argument("--collector", required=True)
     parser.add_argument("--sampler", required=True)
     parser.add_argument("--report")

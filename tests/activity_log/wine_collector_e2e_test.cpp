@@ -108,9 +108,15 @@ void startCollector(Running& running, const std::wstring& arguments) {
     });
 }
 
+// A sound run says one line, at its start: where it logs, the desktop, and the idle
+// time's source.
 void expectSoundResult(const e2e::RunResult& result) {
     EXPECT_EQ(result.exitCode, 0u);
-    EXPECT_EQ(result.err, "");
+    const std::string said = "; desktop: the Windows desktop; idle time: Windows "
+                             "(GetLastInputInfo)\n";
+    EXPECT_EQ(result.err.rfind("activity-log: logging to ", 0), 0u) << result.err;
+    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
+    EXPECT_TRUE(result.err.ends_with(said)) << result.err;
     EXPECT_EQ(result.out, "");
 }
 
