@@ -82,15 +82,17 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
     auto* weekOption = app.add_flag("--week", week, "The seven days ending today");
     app.add_option("--by", by,
                    "Group the time by app, category, doc, folder (of the "
-                   "document's path), title, or project (by the rules file) (default: app)")
+                   "document's path), title, or project (by the rules file) (default: app; project "
+                   "with --rules or --format timesheet)")
         ->type_name("GROUP")
         ->check(CLI::IsMember({"app", "category", "doc", "folder", "title", "project"}));
     app.add_option("--rules", rules,
                    "The rules that put time into projects, a TOML file (default: rules.toml "
-                   "in the user's config folder, if there is one)")
+                   "in the user's config folder, if there is one); without --by, groups by project")
         ->type_name("FILE");
     app.add_option("--depth", depth,
-                   "Roll projects up to their first N levels (default: every level)")
+                   "With --by project: roll projects up to their first N levels (default: every "
+                   "level)")
         ->type_name("N")
         ->check(CLI::Range(1, 1000));
     app.add_flag("--include-away", includeAway,
@@ -185,10 +187,17 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
         options.directories.push_back(defaultDirectory);
     }
     options.format = formats.at(format);
-    // A timesheet is by project unless asked otherwise.
-    options.by = options.format == OutputFormat::timesheet && app.count("--by") == 0
+    // A timesheet is by project unless asked otherwise, and so is a report given rules:
+    // they name projects and nothing else.
+    const bool byGiven = app.count("--by") > 0;
+    options.by = !byGiven && (options.format == OutputFormat::timesheet || !rules.empty())
                      ? GroupBy::project
                      : groupings.at(by);
+    const std::string_view byName = groupByName(options.by);
+    if (depth > 0 && options.by != GroupBy::project) {
+        return refused("--depth rolls projects up to their first levels; --by " +
+                       std::string(byName) + " has no projects (use --by project)");
+    }
     for (const CLI::Option* option :
          {roundOption, minBlockOption, mergeGapOption, dayStartsOption}) {
         if (option->count() > 0 && options.format != OutputFormat::timesheet) {
@@ -220,6 +229,12 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
         }
     }
     CommandLine result;
+    if (!rules.empty() && options.by != GroupBy::project) {
+        // Read all the same (a bad file still stops the report), but nothing else
+        // than a project is named by them.
+        result.err = "activity-report: --rules names projects, and --by " + std::string(byName) +
+                     " shows none: the rules are not applied (--by project applies them)\n";
+    }
     result.options = std::move(options);
     return result;
 }

@@ -13,7 +13,7 @@ struct CommandLine {
     std::optional<ReportOptions> options; // none: stop with EXIT_CODE
     int exitCode = 0;                     // 0 for --help, 2 for a bad command line
     std::string out;                      // the help text
-    std::string err;                      // what was wrong
+    std::string err; // what was wrong; with options, a note on options that do nothing
 };
 
 // ARGUMENTS as the program got them, its name first. TODAY is the local date the

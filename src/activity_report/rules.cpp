@@ -351,6 +351,7 @@ RulesRead readRulesFile(const std::filesystem::path& file, bool required) {
             result.error = name + ": no such rules file";
         } else {
             result.rules = RuleSet{};
+            result.missing = true;
         }
         return result;
     }

@@ -48,6 +48,7 @@ struct RuleSet {
 struct RulesRead {
     std::optional<RuleSet> rules; // none: ERROR says why
     std::string error;            // "rules.toml:12: rule 3: title: missing ): ("
+    bool missing = false;         // no such file (the default one): no rules
 };
 
 // The rules of TOML_TEXT, from a file called NAME in messages.

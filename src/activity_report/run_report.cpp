@@ -37,6 +37,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         return commandLine.exitCode;
     }
     ReportOptions& options = *commandLine.options;
+    output.err = std::move(commandLine.err); // options that do nothing here, and why
     for (const auto& directory : options.directories) {
         std::error_code error;
         if (directory.empty()) {
@@ -72,6 +73,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     // applied.
     ProjectClassifier projects;
     const bool wantRules = options.rulesFile || options.by == GroupBy::project;
+    bool ruleless = options.by == GroupBy::project;
     if (wantRules && (options.rulesFile || !defaultRules.empty())) {
         RulesRead read =
             readRulesFile(options.rulesFile.value_or(defaultRules), options.rulesFile.has_value());
@@ -79,8 +81,20 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
             output.err = "activity-report: " + read.error + "\n";
             return 2;
         }
+        ruleless = ruleless && read.missing;
         options.ruleTextFields = read.rules->textFields;
         projects = ProjectClassifier(std::move(*read.rules));
+    }
+    if (ruleless) {
+        // Else "Uncategorised 100%" would be all the user sees of a missing file.
+        output.err += defaultRules.empty()
+                          ? "activity-report: no rules file (the system names no config folder "
+                            "to look in), so every event is Uncategorised; name one with "
+                            "--rules\n"
+                          : "activity-report: no rules file at " +
+                                text::utf8FromPath(defaultRules) +
+                                ", so every event is Uncategorised; write rules there or name "
+                                "a file with --rules\n";
     }
     const Grouper grouper{options.by, &projects, options.depth};
 
@@ -183,6 +197,9 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         break;
     case OutputFormat::timesheet:
         output.out = sheet.finish();
+        if (const std::string why = sheet.emptyReason(); !why.empty()) {
+            output.err += "activity-report: the timesheet has no rows: " + why + "\n";
+        }
         break;
     }
     if (counts.skippedLines > 0) {

@@ -197,15 +197,22 @@ void TimesheetBuilder::closeSheetDay() {
         gathered_.clear();
         return;
     }
+    anyTime_ = anyTime_ || std::any_of(gathered_.begin(), gathered_.end(),
+                                       [](const ProjectTime& t) { return t.toMs > t.fromMs; });
     const auto totals = blockTotals(gathered_, std::int64_t{options_.mergeGapMinutes} * minuteMs,
                                     std::int64_t{options_.minBlockMinutes} * minuteMs);
     const std::string date = logformat::formatDate(logformat::civilFromDays(sheetDay_));
     for (const auto& [project, ms] : totals) {
         const std::string hours = roundedHours(ms, options_.roundMinutes);
         if (hours.find_first_not_of("0.") == std::string::npos) {
-            continue; // nothing left once rounded
+            // Nothing left once rounded.
+            ++roundedAway_;
+            roundedAwayMs_ += ms;
+            longestAwayMs_ = std::max(longestAwayMs_, ms);
+            continue;
         }
         rows_ += date + "," + csvField(project) + "," + hours + "\r\n";
+        ++rowCount_;
     }
     gathered_.clear();
 }
@@ -213,6 +220,25 @@ void TimesheetBuilder::closeSheetDay() {
 std::string TimesheetBuilder::finish() {
     closeSheetDay();
     return rows_;
+}
+
+std::string TimesheetBuilder::emptyReason() const {
+    if (rowCount_ > 0) {
+        return {};
+    }
+    if (!anyTime_) {
+        return "no active or tagged time on " +
+               daysLabel(logformat::civilFromDays(firstDay_), logformat::civilFromDays(lastDay_));
+    }
+    if (roundedAway_ == 0) {
+        return "every block of project time is shorter than --min-block " +
+               std::to_string(options_.minBlockMinutes) + " minutes";
+    }
+    const std::string rows = std::to_string(roundedAway_) + (roundedAway_ == 1 ? " row" : " rows");
+    return rows + " of " + formatClock(roundedAwayMs_) + " in all (the longest " +
+           formatClock(longestAwayMs_) + ") round to nothing at --round " +
+           std::to_string(options_.roundMinutes) + ": a row needs at least half of " +
+           std::to_string(options_.roundMinutes) + " minutes";
 }
 
 } // namespace report

@@ -43,6 +43,9 @@ class TimesheetBuilder {
     void addDay(const Day& day, std::vector<ProjectTime> times);
     // The CSV, header and rows, CR LF.
     std::string finish();
+    // After finish: why the sheet has no row, for a sheet of its header alone (the time
+    // there was, and what left it out); empty when it has rows.
+    std::string emptyReason() const;
 
   private:
     void closeSheetDay();
@@ -55,6 +58,12 @@ class TimesheetBuilder {
     bool open_ = false;
     std::vector<ProjectTime> gathered_;
     std::string rows_;
+    // What the days held and where it went, for a sheet left without rows.
+    std::size_t rowCount_ = 0;
+    bool anyTime_ = false;           // project time on some day of the sheet
+    std::size_t roundedAway_ = 0;    // rows under half the rounding
+    std::int64_t roundedAwayMs_ = 0; // their time
+    std::int64_t longestAwayMs_ = 0; // the longest of them
 };
 
 // The moment a local day's timesheet starts: DAY's own clock at MINUTES past midnight.

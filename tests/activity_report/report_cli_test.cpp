@@ -407,13 +407,25 @@ TEST(ReportProjects, TheDefaultRulesFileMayBeMissingANamedOneMayNot) {
     const std::vector<std::string> byProject = {"--day",   "2026-03-09", "--by",
                                                 "project", "--format",   "csv"};
     // No rules: all Uncategorised.
-    const ReportRun none = runWithRules(byProject, rulesFolder / "no-such-rules.toml");
+    // No rules: all Uncategorised, and standard error names where rules were looked for.
+    const std::filesystem::path missingDefault = rulesFolder / "no-such-rules.toml";
+    const ReportRun none = runWithRules(byProject, missingDefault);
     EXPECT_EQ(none.status, 0) << none.output.err;
     EXPECT_EQ(csvRows(none.output.out).size(), 1u);
     EXPECT_EQ(csvRows(none.output.out).count("Uncategorised"), 1u);
+    // (The day's damaged line is counted after it.)
+    const std::string hint = "activity-report: no rules file at " + missingDefault.string() +
+                             ", so every event is Uncategorised; write rules there or name a "
+                             "file with --rules\n";
+    EXPECT_EQ(none.output.err.substr(0, hint.size()), hint) << none.output.err;
+    const ReportRun nowhere = runWithRules(byProject, {});
+    EXPECT_NE(nowhere.output.err.find("no rules file (the system names no config folder"),
+              std::string::npos)
+        << nowhere.output.err;
     // The default file is used when it is there, and stops the report when it is bad.
     const ReportRun found = runWithRules(byProject, rulesFolder / "basic.toml");
     EXPECT_EQ(csvRows(found.output.out).count("Work/Client A/Reports"), 1u) << found.output.out;
+    EXPECT_EQ(found.output.err.find("rules"), std::string::npos) << found.output.err;
     const ReportRun bad = runWithRules(byProject, rulesFolder / "bad" / "regex.toml");
     EXPECT_EQ(bad.status, 2);
     // A --by that needs no rules doesn't read the default file.
@@ -425,6 +437,47 @@ TEST(ReportProjects, TheDefaultRulesFileMayBeMissingANamedOneMayNot) {
     EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.output.err.find("no-such-rules.toml: no such rules file"), std::string::npos)
         << missing.output.err;
+}
+
+// Options that would do nothing: --rules without --by chooses projects, --rules under
+// another grouping says it isn't applied, --depth without projects is refused.
+TEST(ReportProjects, RulesChooseTheGroupingAndDepthNeedsProjects) {
+    const std::string rules = (rulesFolder / "basic.toml").string();
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string row; // a row the CSV has
+        std::string err; // standard error's first line; empty: nothing of the rules
+    };
+    const Case cases[] = {
+        {{"--rules", rules}, 0, "Work/Client A/Reports", ""},
+        {{"--rules", rules, "--depth", "1"}, 0, "Work", ""},
+        {{"--rules", rules, "--by", "app"},
+         0,
+         "Microsoft Word",
+         "activity-report: --rules names projects, and --by app shows none: the rules are not "
+         "applied (--by project applies them)\n"},
+        {{"--depth", "2"}, 2, "", "--depth rolls projects up to their first levels; --by app"},
+        {{"--depth", "2", "--by", "title", "--rules", rules}, 2, "", "--by title has no projects"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = {"--day", "2026-03-09", "--format", "csv"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const ReportRun result = run(arguments);
+        const std::string label = c.arguments[0] + " " + c.arguments[1] + " " +
+                                  (c.arguments.size() > 2 ? c.arguments[2] : "");
+        EXPECT_EQ(result.status, c.status) << label << result.output.err;
+        if (c.status == 0) {
+            EXPECT_EQ(csvRows(result.output.out).count(c.row), 1u) << label << result.output.out;
+            EXPECT_EQ(result.output.err.substr(0, c.err.size()), c.err) << label;
+            EXPECT_EQ(result.output.err.find("rules", c.err.size()), std::string::npos)
+                << label << result.output.err;
+        } else {
+            EXPECT_TRUE(result.output.out.empty()) << label;
+            EXPECT_NE(result.output.err.find(c.err), std::string::npos)
+                << label << result.output.err;
+        }
+    }
 }
 
 TEST(ReportProjects, ABadRulesFileSaysWhereAndStops) {

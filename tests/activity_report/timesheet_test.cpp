@@ -186,6 +186,43 @@ TEST(Timesheet, DaysStartingAfterMidnightTakeTheNightBefore) {
     }
 }
 
+// A sheet of its header alone says why: no time, blocks all under --min-block, or rows
+// that all round to nothing.
+TEST(Timesheet, ASheetWithoutRowsSaysWhy) {
+    struct Case {
+        std::vector<std::string> extra;
+        std::string why;
+    };
+    const Case cases[] = {
+        {{"--day", "2026-03-01"}, "no active or tagged time on 2026-03-01"},
+        {{"--day", "2026-03-08", "--min-block", "1440"},
+         "every block of project time is shorter than --min-block 1440 minutes"},
+        {{"--from", "2026-03-09", "--to", "2026-03-10", "--round", "1440"},
+         "6 rows of 8:00:00 in all (the longest 2:00:00) round to nothing at --round 1440: a "
+         "row needs at least half of 1440 minutes"},
+        {{"--day", "2026-03-08"}, ""},
+    };
+    const Clock later{1'774'000'000'000, [](std::int64_t) { return std::int32_t{60}; }};
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = {"activity-report",
+                                              "--dir",
+                                              (logs / "night").string(),
+                                              "--rules",
+                                              (rules / "basic.toml").string(),
+                                              "--format",
+                                              "timesheet",
+                                              "--no-cache"};
+        arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+        RunOutput output;
+        EXPECT_EQ(runReport(arguments, later, logs / "night", output), 0) << output.err;
+        EXPECT_EQ(output.err, c.why.empty()
+                                  ? ""
+                                  : "activity-report: the timesheet has no rows: " + c.why + "\n")
+            << c.extra.back();
+        EXPECT_EQ(output.out == "date,project,hours\r\n", !c.why.empty()) << output.out;
+    }
+}
+
 TEST(Timesheet, OptionsOnlyWithTheTimesheet) {
     for (const std::vector<std::string>& arguments :
          std::vector<std::vector<std::string>>{{"--round", "15"},
