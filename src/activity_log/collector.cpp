@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 namespace activity_log {
@@ -182,10 +183,13 @@ void watchNoWindow(NoWindowWatch& watch, logformat::ActivityState state, Clock::
     }
     if (state != logformat::ActivityState::none) {
         if (watch.stuck) {
-            const auto minutes =
-                std::chrono::duration_cast<std::chrono::minutes>(tick - *watch.since).count();
-            say(store, "activity-log: a window is in front again, after " +
-                           std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes") +
+            const auto seconds =
+                std::chrono::duration_cast<std::chrono::seconds>(tick - *watch.since).count();
+            char spent[32];
+            std::snprintf(
+                spent, sizeof spent, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+            say(store, std::string("activity-log: a window is in front again, after ") + spent +
                            " without one; recording as before\n");
         }
         watch.since.reset();

@@ -386,8 +386,8 @@ if [ $n -gt 30 ] && [ $n -le 35 ]; then {printing(FIXED)}; else echo '{{}}'; fi"
     code, _, err = finish(run)
     stuck = ("activity-log: no window in any sample for 0.5 seconds: no desktop answers "
              "(neither WAYLAND_DISPLAY nor DISPLAY is set); recording none until one does")
-    back = re.compile(r"activity-log: a window is in front again, after \d+ minutes? without "
-                      r"one; recording as before")
+    back = re.compile(r"activity-log: a window is in front again, after \d+:\d\d:\d\d "
+                      r"without one; recording as before")
     lines = err.splitlines()
     check(code == 0 and len(lines) == 3 and lines[0] == stuck and back.fullmatch(lines[1]) and
           lines[2] == stuck, f"stuck, back, stuck: status {code}, stderr {err!r}")

@@ -7,6 +7,7 @@
 //   options]
 #include "expected_line.h"
 #include "kwin_session.h"
+#include "platform/desktop_probe.h"
 #include "platform/input_idle.h"
 
 #include <gtest/gtest.h>
@@ -218,6 +219,12 @@ TEST(KwinIdle, CountedByTheCompositor) {
     }
     const auto watched = std::chrono::steady_clock::now();
     EXPECT_EQ(platform::inputIdleMilliseconds(), std::optional<std::int64_t>(0));
+    // As the collector's line at its start names them.
+    const platform::DesktopProbe probe = platform::probeDesktop();
+    EXPECT_EQ(probe.desktop.rfind("KWin (WAYLAND_DISPLAY=", 0), 0u) << probe.desktop;
+    EXPECT_TRUE(probe.idleSource == "the compositor (ext_idle_notifier_v1)" ||
+                probe.idleSource == "the compositor (org_kde_kwin_idle)")
+        << probe.idleSource;
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     const std::optional<std::int64_t> away = platform::inputIdleMilliseconds();
     ASSERT_TRUE(away.has_value());

@@ -4,6 +4,7 @@
 //
 //   wayland_idle_test SWAY [gtest options]
 //   wayland_idle_test --ask-idle N   (the idle time asked N times, a line each)
+#include "platform/desktop_probe.h"
 #include "platform/input_idle.h"
 #include "sway_session.h"
 
@@ -142,7 +143,9 @@ class CompositorWithoutIdle {
             const std::uint32_t done[] = {3, 12u << 16, 0};
             events.insert(events.end(), reinterpret_cast<const char*>(done),
                           reinterpret_cast<const char*>(done) + sizeof done);
-            [[maybe_unused]] const ssize_t sent = write(client, events.data(), events.size());
+            // A client may have left without a word (the collector's probe does).
+            [[maybe_unused]] const ssize_t sent =
+                send(client, events.data(), events.size(), MSG_NOSIGNAL);
         }
     }
     int listener_ = -1;
@@ -165,6 +168,39 @@ TEST(WaylandIdle, ACompositorWithoutAnIdleProtocolIsAskedOnce) {
     EXPECT_EQ(compositor.connections(), 1);
 }
 
+// The collector's line at its start names the compositor and where idle time comes
+// from: sway and its idle protocol; a compositor without one, by its process.
+TEST(WaylandIdle, TheCollectorNamesTheCompositorAndTheIdleTimesSource) {
+    const platform::DesktopProbe onSway = platform::probeDesktop();
+    EXPECT_TRUE(onSway.found);
+    EXPECT_EQ(onSway.desktop,
+              "sway (WAYLAND_DISPLAY=" + std::string(std::getenv("WAYLAND_DISPLAY")) + ")");
+    EXPECT_TRUE(onSway.idleSource == "the compositor (ext_idle_notifier_v1)" ||
+                onSway.idleSource == "the compositor (org_kde_kwin_idle)")
+        << onSway.idleSource;
+
+    const Scratch runtime;
+    const CompositorWithoutIdle compositor(runtime.path() / "wayland-0");
+    const Result result = run("/proc/self/exe", {"--probe"},
+                              {{"XDG_RUNTIME_DIR", runtime.path().string()},
+                               {"WAYLAND_DISPLAY", "wayland-0"},
+                               {"SWAYSOCK", std::nullopt},
+                               {"DISPLAY", std::nullopt}});
+    EXPECT_EQ(result.status, 0);
+    // The stand-in compositor is this program, by the name the system keeps (15 bytes).
+    EXPECT_EQ(result.out,
+              "found: the Wayland compositor wayland_idle_te (WAYLAND_DISPLAY=wayland-0)\n"
+              "idle time: unknown: the compositor offers no idle protocol\n");
+}
+
+// What the collector's start line says of the desktop, a line each.
+int probe() {
+    const platform::DesktopProbe seen = platform::probeDesktop();
+    std::printf("%s: %s\nidle time: %s\n", seen.found ? "found" : "none", seen.desktop.c_str(),
+                seen.idleSource.c_str());
+    return 0;
+}
+
 // The idle time asked COUNT times, as the collector asks it at its samples.
 int askIdle(int count) {
     for (int i = 0; i < count; ++i) {
@@ -179,6 +215,9 @@ int askIdle(int count) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--ask-idle") == 0) {
         return askIdle(std::atoi(argv[2]));
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--probe") == 0) {
+        return probe();
     }
     testing::InitGoogleTest(&argc, argv);
     if (argc != 2) {
