@@ -7,8 +7,9 @@ bytes on the disk.
   collector_e2e.py GROUP --collector PATH --sampler PATH [--test-window PATH --xvfb PATH]
 
 GROUP: desktop (two windows, then idle), faults (samplers that fail as processes),
-messages (the start line; no window because no desktop answers), crash (kill -9, SIGSTOP, signals), privacy, hostile (patterns and titles made to hang or
-crash a matcher, on a small stack), unwritable (events queued through a kill), forget
+messages (the start line; no window because no desktop answers), crash (kill -9,
+SIGSTOP, signals), privacy, hostile (patterns and titles made to hang or crash a
+matcher, on a small stack), unwritable (events queued through a kill), forget
 (across midnight, while a collector runs), forget-crash (killed at each system call;
 --strace PATH). Every log left behind is read line by line with Python's json and with jq.
 """
