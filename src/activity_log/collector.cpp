@@ -22,6 +22,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace activity_log {
 namespace {
@@ -167,8 +168,10 @@ std::string startLine(const LogStore& store) {
 }
 
 // Samples that find no window because no desktop answers (a unit started without
-// DISPLAY, a display that went away) would record `none` for days without a word: once
-// they have lasted STUCK_AFTER, it is said, and said again when a window is back.
+// DISPLAY, a display that went away), or one the sampler can't ask (it says why on its
+// standard error, which is not the collector's), would record `none` for days without a
+// word: once they have lasted STUCK_AFTER, it is said, and said again when a window is
+// back.
 struct NoWindowWatch {
     Clock::duration stuckAfter{};
     std::optional<Clock::time_point> since; // the first sample of the run without a window
@@ -176,8 +179,26 @@ struct NoWindowWatch {
     bool stuck = false;
 };
 
+// The first line the sampler wrote on standard error, without its name: why it named no
+// window, when it knows (a compositor it can't ask). Cut to a line's length, at a
+// character's start.
+std::string samplerReason(const std::string& err) {
+    constexpr std::string_view name = "activity-sampler: ";
+    std::string line = err.substr(0, err.find('\n'));
+    if (line.starts_with(name)) {
+        line.erase(0, name.size());
+    }
+    std::size_t size = std::min<std::size_t>(line.size(), 300);
+    while (size > 0 && size < line.size() &&
+           (static_cast<unsigned char>(line[size]) & 0xC0) == 0x80) {
+        --size;
+    }
+    line.resize(size);
+    return line;
+}
+
 void watchNoWindow(NoWindowWatch& watch, logformat::ActivityState state, Clock::time_point tick,
-                   double stuckAfterSeconds, const LogStore& store) {
+                   const std::string& samplerErr, double stuckAfterSeconds, const LogStore& store) {
     if (state == logformat::ActivityState::unavailable) {
         return; // the sampler failed: it says nothing of the desktop
     }
@@ -203,15 +224,20 @@ void watchNoWindow(NoWindowWatch& watch, logformat::ActivityState state, Clock::
     if (watch.stuck || tick < watch.nextCheck) {
         return;
     }
-    // A desktop that answers with no window in front (an empty X screen) is left alone;
-    // it is asked again after as long.
+    // A desktop that answers with no window in front (an empty X screen) is left alone,
+    // and asked again after as long; one the sampler can't ask (it says why) is not.
     const platform::DesktopProbe probe = platform::probeDesktop();
+    const std::string reason = samplerReason(samplerErr);
     watch.nextCheck = tick + watch.stuckAfter;
+    const std::string stuck =
+        "activity-log: no window in any sample for " + spokenSeconds(stuckAfterSeconds);
     if (!probe.found) {
         watch.stuck = true;
-        say(store, "activity-log: no window in any sample for " + spokenSeconds(stuckAfterSeconds) +
-                       ": no desktop answers (" + probe.desktop +
+        say(store, stuck + ": no desktop answers (" + probe.desktop +
                        "); recording none until one does\n");
+    } else if (!reason.empty()) {
+        watch.stuck = true;
+        say(store, stuck + " on " + probe.desktop + "; the sampler says: " + reason + "\n");
     }
 }
 
@@ -288,7 +314,8 @@ int runCollector(const Options& options) {
         observation.monotonicMs = monotonicMs(tick);
         observation.idleMs = idle;
         observation.what = describeSample(sampleOf(run), idle, rules, locked);
-        watchNoWindow(noWindow, observation.what.state, tick, options.stuckAfterSeconds, store);
+        watchNoWindow(noWindow, observation.what.state, tick, run.err, options.stuckAfterSeconds,
+                      store);
         const FolderHold hold = holdFolder(store);
         keepEvents(store, observe(builder, observation));
         if (hold == FolderHold::busy) {

@@ -273,6 +273,15 @@ def desktop(work):
                                         "--samples", "20", "--stuck-after", "0.3", env=x.env,
                                         sampler=empty))
         check(code == 0 and err == "", f"empty screen: status {code}, stderr {err!r}")
+        # A desktop the sampler can't ask: it says why, and so does the collector, once.
+        why = "the Wayland compositor here offers no way to ask it"
+        unasked = stand_in(work, "unasked", f"echo '{{}}'; echo 'activity-sampler: {why}' >&2")
+        code, _, err = finish(collector(os.path.join(work, "unasked-log"), "--interval",
+                                        "0.05", "--samples", "20", "--stuck-after", "0.3",
+                                        env=x.env, sampler=unasked))
+        said = (f"activity-log: no window in any sample for 0.3 seconds on X11 "
+                f"(DISPLAY={x.display}); the sampler says: {why}\n")
+        check(code == 0 and err == said, f"a desktop not asked: status {code}, stderr {err!r}")
 
 
 FIXED = sample_line("Inbox - Mail")
