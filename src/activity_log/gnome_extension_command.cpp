@@ -195,9 +195,12 @@ int remove() {
     }
     const fs::path folder = extensionFolder();
     std::error_code failed;
-    if (!folder.empty()) {
-        fs::remove_all(folder, failed);
+    if (folder.empty() || !fs::exists(folder, failed)) {
+        say("the GNOME Shell extension " + std::string(platform::gnome::extensionUuid) +
+            " is not installed in your extensions folder, and not enabled");
+        return 0;
     }
+    fs::remove_all(folder, failed);
     if (failed) {
         return fail("disabled the extension, but could not remove " + text::utf8FromPath(folder) +
                     ": " + failed.message());

@@ -146,7 +146,8 @@ std::string callProblem(int status, const sd_bus_error& error) {
     }
     if (status == -ETIMEDOUT || name == "org.freedesktop.DBus.Error.NoReply" ||
         name == "org.freedesktop.DBus.Error.Timeout") {
-        return extension + " did not answer within " + std::to_string(answerLimitMs / 1000) + " s";
+        return extension + " did not answer within " + std::to_string(answerLimitMs / 1000) + " s" +
+               mend();
     }
     std::string problem = extension + " could not be asked";
     if (error.message != nullptr) {

@@ -268,9 +268,7 @@ TEST(GnomeExtension, OutOfReachIsSaid) {
         std::string err;
     } standIns[] = {
         {{"extension", "2"}, message("is version 2, and this program needs version 1")},
-        {{"silent"},
-         "activity-sampler: GNOME Shell's extension " + extensionUuid +
-             " did not answer within 2 s; no window is named\n"},
+        {{"silent"}, message("did not answer within 2 s")},
     };
     for (const auto& c : standIns) {
         Daemon standIn;
@@ -290,6 +288,10 @@ TEST(GnomeExtension, OutOfReachIsSaid) {
     result = sample();
     EXPECT_EQ(result.out, noWindowLine);
     EXPECT_EQ(result.err, message("is not installed"));
+    const Result removedAgain =
+        run(collectorPath, {"gnome-extension", "remove"}, shell->environment());
+    EXPECT_EQ(removedAgain.status, 0);
+    EXPECT_NE(removedAgain.out.find("is not installed"), std::string::npos) << removedAgain.out;
 
     // Installed again, and a new login.
     const Result again = run(collectorPath, {"gnome-extension", "install"}, shell->environment());
@@ -318,8 +320,11 @@ void useShellEnvironment() {
 // grows with the time that passes (XWayland's count would be the wrong one).
 TEST(GnomeCollector, IdleFromMutter) {
     useShellEnvironment();
-    const std::optional<std::int64_t> first = platform::inputIdleMilliseconds();
-    ASSERT_TRUE(first.has_value());
+    // A shell busy starting (the one before may have just restarted it) can take longer
+    // than the collector waits: it is asked again until it answers.
+    std::optional<std::int64_t> first;
+    ASSERT_TRUE(waitFor([&] { return (first = platform::inputIdleMilliseconds()).has_value(); },
+                        std::chrono::seconds(20)));
     const auto asked = Clock::now();
     std::optional<std::int64_t> later;
     // Mutter counts in milliseconds of its own clock: wait for a second of it.
