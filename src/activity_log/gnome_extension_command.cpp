@@ -295,9 +295,9 @@ std::string formatStringList(const std::vector<std::string>& items) {
     for (const std::string& item : items) {
         text.append(text.size() > 1 ? ", '" : "'");
         for (const char c : item) {
-            static constexpr std::string_view special = "\\'\a\b\f\n\r\t\v";
+            static constexpr std::string_view escapable = "\\'\a\b\f\n\r\t\v";
             static constexpr std::string_view escaped = "\\'abfnrtv";
-            const std::size_t at = special.find(c);
+            const std::size_t at = escapable.find(c);
             if (at == std::string_view::npos) {
                 text.push_back(c);
             } else {
