@@ -5,6 +5,8 @@
 //   bus-stand-in extension N    the project's extension on the session bus, answering
 //                               as interface version N with no window
 //   bus-stand-in silent         the extension's name on the session bus, never answering
+//   bus-stand-in renamed        the extension's name on the session bus, with its object
+//                               but not this interface (as another version's would be)
 #include "platform/gnome_shell_extension.h"
 
 #include <systemd/sd-bus.h>
@@ -29,12 +31,13 @@ const sd_bus_vtable manager[] = {
 };
 
 bool silent = false;
+bool renamed = false;
 std::uint32_t answeredVersion = 0;
 
 // Any call on the extension's path: answered as the given version, or held unanswered.
 int onCall(sd_bus_message* message, void*, sd_bus_error*) {
     const char* member = sd_bus_message_get_member(message);
-    if (member == nullptr || std::strcmp(member, platform::gnome::focusMethod) != 0) {
+    if (renamed || member == nullptr || std::strcmp(member, platform::gnome::focusMethod) != 0) {
         return 0;
     }
     if (silent) {
@@ -53,14 +56,16 @@ bool serve(int argc, char** argv, sd_bus*& bus) {
                                         nullptr) >= 0 &&
                sd_bus_request_name(bus, "org.gnome.DisplayManager", 0) >= 0;
     }
-    if ((mode == "extension" && argc == 3) || (mode == "silent" && argc == 2)) {
+    if ((mode == "extension" && argc == 3) ||
+        ((mode == "silent" || mode == "renamed") && argc == 2)) {
         silent = mode == "silent";
-        answeredVersion = silent ? 0 : static_cast<std::uint32_t>(std::atoi(argv[2]));
+        renamed = mode == "renamed";
+        answeredVersion = argc != 3 ? 0 : static_cast<std::uint32_t>(std::atoi(argv[2]));
         return sd_bus_open_user(&bus) >= 0 &&
                sd_bus_add_object(bus, nullptr, platform::gnome::objectPath, onCall, nullptr) >= 0 &&
                sd_bus_request_name(bus, platform::gnome::busName, 0) >= 0;
     }
-    std::fputs("usage: bus-stand-in gdm | extension VERSION | silent\n", stderr);
+    std::fputs("usage: bus-stand-in gdm | extension VERSION | silent | renamed\n", stderr);
     std::exit(2);
 }
 

@@ -262,13 +262,15 @@ TEST(GnomeExtension, OutOfReachIsSaid) {
     EXPECT_EQ(result.err, disabled);
     EXPECT_EQ(result.status, 0);
 
-    // Another version, and one that never answers, in its place on the bus.
+    // Another version, one with another interface, and one that never answers, in its
+    // place on the bus.
     const struct {
         std::vector<std::string> standIn;
         std::string err;
     } standIns[] = {
         {{"extension", "2"}, message("is version 2, and this program needs version 1")},
         {{"silent"}, message("did not answer within 2 s")},
+        {{"renamed"}, message("is of another version, and this program needs version 1")},
     };
     for (const auto& c : standIns) {
         Daemon standIn;
