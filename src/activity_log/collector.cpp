@@ -302,9 +302,14 @@ int runCollector(const Options& options) {
         lastWall = wall;
         // Idle time at the same moment: the last input is the sample's time minus it.
         const std::optional<std::int64_t> idle = idleTime.at(tick, rules.idleAfterMs);
-        const bool locked = platform::sessionLocked().value_or(false);
+        bool locked = platform::sessionLocked().value_or(false);
         const platform::ChildRun run = platform::runChild(
             sampler, timeout, [] { return platform::waitForStopRequest(Milliseconds(0)); });
+        // A lock that came while the sampler ran: its line may be the lock screen's (no
+        // window on GNOME), which is the lock's time, not a gap without a window.
+        if (!locked) {
+            locked = platform::sessionLocked().value_or(false);
+        }
         if (run.abandoned) {
             break; // stopping: the open event ends now, without this sample
         }

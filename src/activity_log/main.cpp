@@ -1,7 +1,11 @@
 // activity-log: runs activity-sampler every few seconds and keeps a durable log of
-// activity spans; `activity-log forget` removes the text of a span of it. See --help.
+// activity spans; `activity-log forget` removes the text of a span of it;
+// `activity-log gnome-extension` installs what the sampler asks on GNOME. See --help.
 #include "activity_log/collector.h"
 #include "activity_log/forget_command.h"
+#ifdef ACTIVITY_LOG_GNOME_EXTENSION
+#include "activity_log/gnome_extension_command.h"
+#endif
 #include "activity_log/options.h"
 #include "platform/console.h"
 #include "platform/system.h"
@@ -44,6 +48,12 @@ int main(int argc, char** argv) {
         }
         return activity_log::runForget(*parsed.options);
     }
+#ifdef ACTIVITY_LOG_GNOME_EXTENSION
+    if (!arguments.empty() && arguments.front() == "gnome-extension") {
+        arguments.erase(arguments.begin());
+        return activity_log::runGnomeExtensionCommand(arguments);
+    }
+#endif
     const activity_log::ParsedOptions parsed = activity_log::parseOptions(arguments);
     if (!parsed.options) {
         return answered(parsed);

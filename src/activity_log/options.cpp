@@ -45,7 +45,12 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
                  "one JSON line per event, one file per local day.",
                  "activity-log");
     app.footer("activity-log forget --last 10m (or --from and --to): removes the text of the "
-               "spans in that range from the log for good; see activity-log forget --help.");
+               "spans in that range from the log for good; see activity-log forget --help."
+#ifdef ACTIVITY_LOG_GNOME_EXTENSION
+               "\nactivity-log gnome-extension install|remove: installs (or removes) the GNOME "
+               "Shell extension that the sampler asks for the focused window on GNOME."
+#endif
+    );
     app.add_option("--interval", options.intervalSeconds,
                    "Seconds between samples (fractions allowed)")
         ->capture_default_str()

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -28,5 +29,12 @@ inline constexpr std::size_t childOutputLimit = 64 * 1024;
 // (the collector is stopping, and a logoff won't wait for a slow sampler).
 ChildRun runChild(const std::filesystem::path& program, std::chrono::milliseconds timeout,
                   const std::function<bool()>& abandon);
+
+#ifndef _WIN32
+// The program NAME, found in PATH, run with ARGUMENTS as runChild runs the sampler: for
+// the desktop's own tools (gsettings, say).
+ChildRun runProgram(const std::string& name, const std::vector<std::string>& arguments,
+                    std::chrono::milliseconds timeout);
+#endif
 
 } // namespace platform

@@ -67,10 +67,9 @@ int exitCodeOf(int status) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-} // namespace
-
-ChildRun runChild(const std::filesystem::path& program, std::chrono::milliseconds timeout,
-                  const std::function<bool()>& abandon) {
+// ARGUMENTS holds the program's name first; SEARCH looks it up in PATH.
+ChildRun runSpawned(const std::string& path, const std::vector<std::string>& arguments, bool search,
+                    std::chrono::milliseconds timeout, const std::function<bool()>& abandon) {
     ChildRun run;
     Fd outRead, outWrite, errRead, errWrite;
     if (!makePipe(outRead, outWrite) || !makePipe(errRead, errWrite)) {
@@ -94,10 +93,14 @@ ChildRun runChild(const std::filesystem::path& program, std::chrono::millisecond
     posix_spawn_file_actions_adddup2(&spawn.actions, outWrite.fd, 1);
     posix_spawn_file_actions_adddup2(&spawn.actions, errWrite.fd, 2);
 
-    const std::string path = program.string();
-    char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
     pid_t pid = 0;
-    if (posix_spawn(&pid, path.c_str(), &spawn.actions, &spawn.attributes, argv, environ) != 0) {
+    if ((search ? posix_spawnp : posix_spawn)(&pid, path.c_str(), &spawn.actions, &spawn.attributes,
+                                              argv.data(), environ) != 0) {
         return run;
     }
     run.started = true;
@@ -154,6 +157,21 @@ ChildRun runChild(const std::filesystem::path& program, std::chrono::millisecond
     }
     run.exitCode = run.timedOut ? -1 : exitCodeOf(status);
     return run;
+}
+
+} // namespace
+
+ChildRun runChild(const std::filesystem::path& program, std::chrono::milliseconds timeout,
+                  const std::function<bool()>& abandon) {
+    const std::string path = program.string();
+    return runSpawned(path, {path}, false, timeout, abandon);
+}
+
+ChildRun runProgram(const std::string& name, const std::vector<std::string>& arguments,
+                    std::chrono::milliseconds timeout) {
+    std::vector<std::string> all{name};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return runSpawned(name, all, true, timeout, [] { return false; });
 }
 
 } // namespace platform

@@ -41,6 +41,9 @@ bool swayFocusedWindow(const std::string& socketPath, std::optional<FocusedWindo
 bool foreignToplevelFocusedWindow(int connection, std::optional<FocusedWindow>& window);
 // KWin's active window, through a script it runs for this process on the session bus.
 bool kwinActiveWindow(std::optional<FocusedWindow>& window);
+// GNOME Shell's focused window, from the project's extension on the session bus; when it
+// can't answer, false with what is wrong and what mends it in PROBLEM.
+bool gnomeFocusedWindow(std::optional<FocusedWindow>& window, std::string& problem);
 
 // The app id of the Wayland window in front when the compositor gave no pid: the
 // process is then known by it alone. Null otherwise.

@@ -2,7 +2,8 @@
 // window. Wayland itself shows a client only its own windows: the window in front is
 // known through the compositor's own interfaces. Sway's IPC names the window and its
 // pid; wlroots' foreign-toplevel manager the title and app id; KWin a script of its own
-// (linux_desktop_kwin.cpp). Any other compositor is named on standard error, with the
+// (linux_desktop_kwin.cpp); GNOME Shell the project's extension (linux_desktop_gnome.cpp).
+// Any other compositor is named on standard error, with the
 // reason, and the line names no window: a guessed window (an XWayland one left behind)
 // would be a wrong record.
 #include "platform/fd_linux.h"
@@ -102,14 +103,16 @@ bool isKwin(const std::string& compositorName) {
            environment("XDG_CURRENT_DESKTOP").find("KDE") != std::string::npos;
 }
 
+// XDG_CURRENT_DESKTOP lists the desktop's names, GNOME's among them on Ubuntu's
+// ("ubuntu:GNOME").
+bool isGnome(const std::string& compositorName) {
+    return compositorName == "gnome-shell" ||
+           environment("XDG_CURRENT_DESKTOP").find("GNOME") != std::string::npos;
+}
+
 // Why this compositor's window can't be named, for the one message of the run.
 std::string unsupportedReason(pid_t compositor) {
     const std::string name = compositor > 0 ? processName(compositor) : "";
-    const std::string desktop = environment("XDG_CURRENT_DESKTOP");
-    if (name == "gnome-shell" || desktop.find("GNOME") != std::string::npos) {
-        return "GNOME Shell on Wayland tells the focused window only to its own extensions, "
-               "and none answers for this program";
-    }
     if (isKwin(name)) {
         return "KWin on Wayland tells the active window only to its own scripts, and its "
                "scripting interface (org.kde.KWin on the session bus) ran none for this program";
@@ -120,9 +123,8 @@ std::string unsupportedReason(pid_t compositor) {
     return reason;
 }
 
-void sayUnsupported(pid_t compositor) {
-    const std::string message =
-        "activity-sampler: " + unsupportedReason(compositor) + "; no window is named\n";
+void sayNoWindow(const std::string& reason) {
+    const std::string message = "activity-sampler: " + reason + "; no window is named\n";
     writeStandardError(message.data(), message.size());
     flushStandardError();
 }
@@ -151,14 +153,24 @@ WaylandAnswer waylandFocusedWindow() {
     if (!found.empty() && found != swaySocket && swayFocusedWindow(found, answer.window)) {
         return answer;
     }
-    if (isKwin(processName(compositor)) && kwinActiveWindow(answer.window)) {
+    const std::string compositorName = processName(compositor);
+    if (isKwin(compositorName) && kwinActiveWindow(answer.window)) {
+        return answer;
+    }
+    if (isGnome(compositorName)) {
+        // Only the extension can tell: the message names what keeps it from answering.
+        std::string problem;
+        if (!gnomeFocusedWindow(answer.window, problem)) {
+            answer.window.reset();
+            sayNoWindow(problem);
+        }
         return answer;
     }
     if (foreignToplevelFocusedWindow(connection.fd, answer.window)) {
         return answer;
     }
     answer.window.reset();
-    sayUnsupported(compositor);
+    sayNoWindow(unsupportedReason(compositor));
     return answer;
 }
 

@@ -1,7 +1,9 @@
 // systemd-logind says whether a session is locked in its LockedHint, which the desktop's
 // lock screen sets. The session is logind's "auto" one: the caller's, or the user's
-// graphical session when the caller (a user service) belongs to none.
+// graphical session when the caller (a user service) belongs to none. Where logind
+// doesn't answer, GNOME Shell is asked (gnome_session_linux.cpp).
 #include "platform/dl_symbol_linux.h"
+#include "platform/gnome_session_linux.h"
 #include "platform/session_lock.h"
 
 #include <systemd/sd-bus.h>
@@ -65,7 +67,9 @@ struct BusError {
 
 } // namespace
 
-std::optional<bool> sessionLocked() {
+namespace {
+
+std::optional<bool> logindLocked() {
     const SdBus& sd = sdBus();
     if (!sd.complete) {
         return std::nullopt;
@@ -88,6 +92,13 @@ std::optional<bool> sessionLocked() {
         return std::nullopt;
     }
     return locked != 0;
+}
+
+} // namespace
+
+std::optional<bool> sessionLocked() {
+    const std::optional<bool> logind = logindLocked();
+    return logind ? logind : gnome::shellSessionLocked();
 }
 
 } // namespace platform

@@ -28,7 +28,7 @@ def required_packages():
 
 
 # install-deps installs these without the desktops apt would recommend with them.
-WITHOUT_RECOMMENDS = {"kwin-wayland"}
+WITHOUT_RECOMMENDS = {"kwin-wayland", "gnome-shell", "gjs"}
 
 
 def simulated(status, packages):

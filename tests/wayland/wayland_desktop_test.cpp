@@ -261,8 +261,12 @@ class BareCompositor {
                 }
                 got += static_cast<std::size_t>(n);
             }
-            const std::uint32_t done[3] = {3, 12u << 16, 0};
-            [[maybe_unused]] const ssize_t sent = write(client, done, sizeof done);
+            // A client that asked nothing (GNOME's is asked on the session bus) gets
+            // nothing, and its closed connection no SIGPIPE.
+            if (got == sizeof requests) {
+                const std::uint32_t done[3] = {3, 12u << 16, 0};
+                [[maybe_unused]] const ssize_t sent = send(client, done, sizeof done, MSG_NOSIGNAL);
+            }
             close(client);
         }
     }
@@ -301,8 +305,8 @@ INSTANTIATE_TEST_SUITE_P(
     Wayland, UnsupportedCompositor,
     testing::Values(
         DesktopCase{"GNOME", "GNOME",
-                    "GNOME Shell on Wayland tells the focused window only to its own extensions, "
-                    "and none answers for this program"},
+                    "GNOME Shell's extension answers on the session bus, and none was found "
+                    "(DBUS_SESSION_BUS_ADDRESS)"},
         DesktopCase{"KDE", "KDE",
                     "KWin on Wayland tells the active window only to its own scripts, and its "
                     "scripting interface (org.kde.KWin on the session bus) ran none for this "

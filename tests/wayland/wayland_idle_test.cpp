@@ -162,6 +162,7 @@ TEST(WaylandIdle, ACompositorWithoutAnIdleProtocolIsAskedOnce) {
     const Result result = run("/proc/self/exe", {"--ask-idle", "5"},
                               {{"XDG_RUNTIME_DIR", runtime.path().string()},
                                {"WAYLAND_DISPLAY", "wayland-0"},
+                               {"DBUS_SESSION_BUS_ADDRESS", std::nullopt},
                                {"DISPLAY", std::nullopt}});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "unknown\nunknown\nunknown\nunknown\nunknown\n");
