@@ -1,9 +1,10 @@
 // The sampler's choice, as linux_desktop.cpp makes it: a Wayland compositor when
-// WAYLAND_DISPLAY names one that answers (sway through its IPC socket, KWin by its
-// process or XDG_CURRENT_DESKTOP, else the compositor by its process's name), else the
+// WAYLAND_DISPLAY names one that answers (sway through its IPC socket, KWin and GNOME Shell
+// by their process or XDG_CURRENT_DESKTOP, else the compositor by its process's name), else the
 // X server that DISPLAY names. Idle time as input_idle_linux.cpp finds it.
 #include "platform/desktop_probe.h"
 #include "platform/fd_linux.h"
+#include "platform/gnome_session_linux.h"
 #include "platform/input_idle_linux.h"
 
 #include <dirent.h>
@@ -105,6 +106,10 @@ std::string waylandDesktop(const std::string& display) {
         environment("XDG_CURRENT_DESKTOP").find("KDE") != std::string::npos) {
         return "KWin" + where;
     }
+    if (name == "gnome-shell" ||
+        environment("XDG_CURRENT_DESKTOP").find("GNOME") != std::string::npos) {
+        return "GNOME Shell" + where;
+    }
     return "the Wayland compositor " + (name.empty() ? std::string("there") : name) + where;
 }
 
@@ -112,8 +117,11 @@ std::string idleSource(bool wayland, const std::string& x11) {
     if (wayland) {
         const idle::WaylandIdle answer = idle::fromWayland();
         if (answer.reached) {
-            return answer.protocol != nullptr
-                       ? std::string("the compositor (") + answer.protocol + ")"
+            if (answer.protocol != nullptr) {
+                return std::string("the compositor (") + answer.protocol + ")";
+            }
+            return gnome::mutterIdleMilliseconds()
+                       ? "GNOME Shell (org.gnome.Mutter.IdleMonitor)"
                        : "unknown: the compositor offers no idle protocol";
         }
     }

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -387,6 +388,17 @@ struct Collector {
         }
         return exited ? WEXITSTATUS(status) : -1;
     }
+    // The first line it wrote on standard error, within the bound.
+    std::string firstMessage() const {
+        std::string line;
+        char c = 0;
+        pollfd ready{err, POLLIN, 0};
+        while (line.size() < 4096 && poll(&ready, 1, 20000) == 1 && read(err, &c, 1) == 1 &&
+               c != '\n') {
+            line.push_back(c);
+        }
+        return line;
+    }
     // The events of its log, a line each.
     std::vector<std::string> events() const {
         std::vector<std::string> lines;
@@ -453,6 +465,11 @@ TEST(GnomeCollector, ShellGoneWhileRunning) {
     ASSERT_NE(sampleNaming(window.pid()).out.find("report.docx"), std::string::npos);
     Collector collector;
     ASSERT_TRUE(collector.reaches("active"));
+    const std::string start = collector.firstMessage();
+    EXPECT_NE(start.find("; desktop: GNOME Shell (WAYLAND_DISPLAY="), std::string::npos) << start;
+    EXPECT_NE(start.find("; idle time: GNOME Shell (org.gnome.Mutter.IdleMonitor)"),
+              std::string::npos)
+        << start;
     shell->stopShell();
     EXPECT_TRUE(collector.reaches("none"));
     EXPECT_EQ(collector.stop(), 0);
