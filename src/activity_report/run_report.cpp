@@ -29,14 +29,14 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         return runTagCommand(rest, clock, defaultDirectory, output);
     }
     const logformat::Timestamp now{clock.nowMs, clock.offsetAt(clock.nowMs)};
-    CommandLine commandLine =
-        readCommandLine(arguments, logformat::localDate(now), defaultDirectory);
+    CommandLine commandLine = readCommandLine(arguments, now, clock.offsetAt, defaultDirectory);
     if (!commandLine.options) {
         output.out = std::move(commandLine.out);
         output.err = std::move(commandLine.err);
         return commandLine.exitCode;
     }
     ReportOptions& options = *commandLine.options;
+    const std::optional<std::string> future = stillToCome(options, now);
     for (const auto& directory : options.directories) {
         std::error_code error;
         if (directory.empty()) {
@@ -185,6 +185,16 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         output.out = sheet.finish();
         break;
     }
+    // Days still to come, with nothing in them (a clock set wrong may have put something
+    // there): no report, but a word, and a status of their own.
+    const bool nothingRecorded = std::all_of(summary.byState.begin(), summary.byState.end(),
+                                             [](std::int64_t ms) { return ms == 0; });
+    int status = 0;
+    if (future && nothingRecorded) {
+        output.out.clear();
+        output.err += *future;
+        status = 3;
+    }
     if (counts.skippedLines > 0) {
         output.err += "activity-report: skipped " + std::to_string(counts.skippedLines) +
                       (counts.skippedLines == 1 ? " line" : " lines") +
@@ -216,7 +226,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
                       text::utf8FromPath(*options.htmlFile) + "\n";
         return 1;
     }
-    return 0;
+    return status;
 }
 
 } // namespace report
