@@ -148,8 +148,10 @@ ParsedForget parseForgetOptions(const std::vector<std::string>& arguments, std::
         if (app.count("--from") == 0 || app.count("--to") == 0) {
             return refuse("--from and --to go together");
         }
-        const auto start = logformat::parseLocalTime(from, offsetAt);
-        const auto end = logformat::parseLocalTime(to, offsetAt);
+        // A bare time of day is today's.
+        const logformat::CivilDate today = logformat::localDate({nowMs, offsetAt(nowMs)});
+        const auto start = logformat::parseLocalTime(from, offsetAt, today);
+        const auto end = logformat::parseLocalTime(to, offsetAt, today);
         for (const auto& [time, text, name] :
              {std::tuple{&start, &from, "--from"}, std::tuple{&end, &to, "--to"}}) {
             if (!time->moment) {

@@ -316,6 +316,10 @@ TEST(ForgetOptions, ARangeOrAMessageAndStatus2) {
     const TimeRange given = range({"--from", "2026-12-07 23:55", "--to", "2026-12-08 00:10"});
     EXPECT_EQ(given.fromMs, dayTwo - 5 * minute);
     EXPECT_EQ(given.toMs, dayTwo + 10 * minute);
+    // As people type them: no leading zeros, and a bare time is today's.
+    const TimeRange typed = range({"--from", "2026-12-7 9:05", "--to", "9:55"});
+    EXPECT_EQ(typed.fromMs, dayOne + 545 * minute);
+    EXPECT_EQ(typed.toMs, dayOne + 595 * minute);
 
     const std::pair<std::vector<std::string>, const char*> refused[] = {
         {{}, "give either --last DURATION or --from and --to"},
