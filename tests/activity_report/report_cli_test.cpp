@@ -6,6 +6,7 @@
 #include "activity_report/tags.h"
 #include "activity_report/text_width.h"
 #include "logformat/log_event.h"
+#include "logformat/summary_files.h"
 #include "logformat/timestamp.h"
 
 #include "clock_changes.h"
@@ -675,6 +676,18 @@ double jsonNumber(const std::string& json, const std::string& key) {
     return at == std::string::npos ? -1 : std::stod(json.substr(at + key.size() + 4));
 }
 
+// The report of FOLDER, which takes and makes day summaries.
+std::string csvWithSummaries(const std::filesystem::path& folder, const std::string& from,
+                             const std::string& to) {
+    RunOutput output;
+    EXPECT_EQ(runReport({"activity-report", "--dir", folder.string(), "--from", from, "--to", to,
+                         "--format", "csv", "--include-away"},
+                        clock, folder, output),
+              0)
+        << output.err;
+    return output.out;
+}
+
 } // namespace
 
 // Cut at any moment, the two sides of a range hold what the whole does: each moment once,
@@ -689,17 +702,18 @@ TEST(ReportDates, ACutCountsEachMomentOnce) {
         EXPECT_EQ(result.status, 0) << result.output.err;
         return result.output.out;
     };
+    // The timesheet's hours per day.
     const auto hours = [&](const std::string& from, const std::string& to) {
-        const ReportRun result =
-            run({"--from", from, "--to", to, "--format", "timesheet", "--round", "1"});
-        double sum = 0;
+        const ReportRun result = run({"--from", from, "--to", to, "--format", "timesheet",
+                                      "--round", "1", "--day-starts", "06:00"});
+        std::map<std::string, double> days;
         std::istringstream lines(result.output.out);
         for (std::string line; std::getline(lines, line);) {
             if (line.rfind("2026", 0) == 0) {
-                sum += std::stod(line.substr(line.rfind(',') + 1));
+                days[line.substr(0, 10)] += std::stod(line.substr(line.rfind(',') + 1));
             }
         }
-        return sum;
+        return days;
     };
     const std::string whole = json("2026-03-08", "2026-03-09");
     ASSERT_EQ(jsonNumber(whole, "span_seconds"), 2 * 86'400);
@@ -715,12 +729,39 @@ TEST(ReportDates, ACutCountsEachMomentOnce) {
                         0.0005)
                 << key;
         }
-        // The timesheet rounds each day to the minute: cuts on whole minutes add up.
+        // The timesheet rounds each day to the minute: cuts on whole minutes add up, before
+        // a timesheet day's start too.
         if (std::count(cut, cut + std::strlen(cut), ':') == 1) {
-            EXPECT_NEAR(hours("2026-03-08", cut) + hours(cut, "2026-03-09"),
-                        hours("2026-03-08", "2026-03-09"), 0.0002);
+            std::map<std::string, double> parts = hours("2026-03-08", cut);
+            for (const auto& [day, sum] : hours(cut, "2026-03-09")) {
+                parts[day] += sum;
+            }
+            const std::map<std::string, double> all = hours("2026-03-08", "2026-03-09");
+            ASSERT_EQ(parts.size(), all.size());
+            for (const auto& [day, sum] : all) {
+                EXPECT_NEAR(parts[day], sum, 0.0002) << day;
+            }
         }
     }
+    // A day cut takes none of its summary, which holds the whole day: a copy of the log,
+    // summarised by a first report, reads the same.
+    const std::filesystem::path copy =
+        std::filesystem::temp_directory_path() / "activity-report-cut-summaries";
+    std::filesystem::remove_all(copy);
+    std::filesystem::copy(logs / "basic", copy);
+    const auto cached = [&](const std::string& from, const std::string& to) {
+        return csvWithSummaries(copy, from, to);
+    };
+    cached("2026-03-08", "2026-03-09");
+    ASSERT_TRUE(std::filesystem::exists(logformat::summaryFolder(copy))) << "no summaries made";
+    for (const auto& [from, to] : {std::pair{"2026-03-08 12:00", "2026-03-09 09:20"},
+                                   std::pair{"2026-03-08", "2026-03-09 10:00"}}) {
+        EXPECT_EQ(cached(from, to),
+                  run({"--from", from, "--to", to, "--format", "csv", "--include-away"}).output.out)
+            << from << " to " << to;
+    }
+    std::filesystem::remove_all(copy);
+
     // The event 09:00 to 10:00 cut at 09:20 leaves 40 minutes of it.
     EXPECT_EQ(run({"--from", "2026-03-09 09:20", "--to", "2026-03-09 10:00", "--format", "csv"})
                   .output.out,
