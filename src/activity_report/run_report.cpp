@@ -86,11 +86,18 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
 
     // A timesheet needs every event's times, and, when its days start after midnight,
     // the morning after the selection.
+    // A cut before the first day's timesheet day starts lies on the timesheet day before,
+    // which the day before holds the rest of.
     const logformat::CivilDate first = options.first, last = options.last;
     const bool timesheet = options.format == OutputFormat::timesheet;
-    TimesheetBuilder sheet(options.timesheet, first, last);
+    const bool sheetDayBefore =
+        timesheet && options.timesheet.dayStartsMinutes > 0 && options.cutFromMs.has_value();
+    const logformat::CivilDate sheetFirst =
+        sheetDayBefore ? logformat::civilFromDays(logformat::daysFromCivil(first) - 1) : first;
+    TimesheetBuilder sheet(options.timesheet, sheetFirst, last);
     if (timesheet) {
         options.useSummaries = false;
+        options.first = sheetFirst;
         if (options.timesheet.dayStartsMinutes > 0) {
             options.last = logformat::civilFromDays(logformat::daysFromCivil(last) + 1);
         }
@@ -152,8 +159,8 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
             }
             sheet.addDay(day, std::move(times));
         }
-        if (day.date > last) {
-            return; // only the timesheet's morning after
+        if (day.date > last || day.date < first) {
+            return; // only the timesheet's morning after, or its evening before
         }
         if (options.untaggedAwayMinutes) {
             untagged.addDay(day);
@@ -163,6 +170,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
             page.addDay(day, own);
         }
     });
+    options.first = first;
     options.last = last;
     const Summary summary = summaryOf(options, builder.finish());
 
