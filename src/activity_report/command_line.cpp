@@ -113,6 +113,30 @@ std::pair<logformat::CivilDate, logformat::CivilDate> monthOf(const logformat::C
     return {first, daysAfter(next, -1)};
 }
 
+// A cut selection for its heading: each end a time when cut there, else its day; one
+// date when both ends are on it ("2026-12-08 14:30 to 16:00", "2026-12-08 from 14:30").
+std::string cutLabel(const ReportOptions& options, const logformat::OffsetAt& offsetAt) {
+    if (!options.cutFromMs && !options.cutToMs) {
+        return {};
+    }
+    const auto end = [&](const std::optional<std::int64_t>& cut, const logformat::CivilDate& day) {
+        return cut ? logformat::formatLocalTime(*cut, offsetAt) : logformat::formatDate(day);
+    };
+    const std::string from = end(options.cutFromMs, options.first);
+    const std::string to = end(options.cutToMs, options.last);
+    const std::size_t dateLength = 10;
+    if (options.first == options.last && !options.cutToMs) {
+        return from.substr(0, dateLength) + " from" + from.substr(dateLength);
+    }
+    if (options.first == options.last && !options.cutFromMs) {
+        return to.substr(0, dateLength) + " until" + to.substr(dateLength);
+    }
+    if (to.compare(0, dateLength, from, 0, dateLength) == 0) {
+        return from + " to" + to.substr(dateLength);
+    }
+    return from + " to " + to;
+}
+
 // A MINUTES option as a duration: plain numbers are minutes, "90m" and "1.5h" are too, in
 // whole minutes only.
 std::optional<int> minutesOf(const CLI::Option* option, const std::string& text, int least,
@@ -247,6 +271,7 @@ std::string selectRange(const SelectionOptions& chosen, const logformat::CivilDa
         options.last = to.date;
         options.cutFromMs = from.cutMs;
         options.cutToMs = to.cutMs;
+        options.rangeLabel = cutLabel(options, offsetAt);
     } else if (chosen.week || chosen.lastWeek) {
         options.first = daysAfter(weekFirst, chosen.lastWeek ? -7 : 0);
         options.last = daysAfter(options.first, 6);

@@ -179,7 +179,9 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         output.out = options.untaggedAwayMinutes
                          ? renderUntaggedAway(
                                untagged.finish(std::int64_t{*options.untaggedAwayMinutes} * 60'000),
-                               *options.untaggedAwayMinutes, daysLabel(options.first, options.last),
+                               *options.untaggedAwayMinutes,
+                               options.rangeLabel.empty() ? daysLabel(options.first, options.last)
+                                                          : options.rangeLabel,
                                options.tagDirectory, clock.offsetAt, hostShellStyle())
                          : renderText(summary);
         break;

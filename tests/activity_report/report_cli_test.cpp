@@ -124,6 +124,16 @@ TEST(ReportCommandLine, DefaultSelectionsEndToday) {
          "Time by folder, 2026-03-09, active time"},
         {{"--day", "2026-03-09", "--include-away", "--dir", basic()},
          "Time by app, 2026-03-09, every state"},
+        // Cut at a time of day, the heading says where.
+        {{"--from", "9:30"}, "Time by app, 2026-03-10 from 09:30, active time"},
+        {{"--from", "2026-03-09", "--to", "2026-3-9 12:00"},
+         "Time by app, 2026-03-09 until 12:00, active time"},
+        {{"--from", "2026-03-09 09:20", "--to", "2026-03-09 10:00:30"},
+         "Time by app, 2026-03-09 09:20 to 10:00:30, active time"},
+        {{"--from", "2026-03-08 22:00", "--to", "2026-03-09 10:00"},
+         "Time by app, 2026-03-08 22:00 to 2026-03-09 10:00, active time"},
+        {{"--from", "2026-03-08 22:00", "--to", "yesterday"},
+         "Time by app, 2026-03-08 22:00 to 2026-03-09, active time"},
     };
     for (const Case& c : cases) {
         const ReportRun result = run(c.arguments);
