@@ -193,11 +193,13 @@ struct SelectionOptions {
     int lastDays = 0;
     CLI::Option* weekStartsOption = nullptr;
     CLI::Option* lastDaysOption = nullptr;
+    std::vector<CLI::Option*> selections;
 };
 
-// Each selection excludes the others.
+// The options that choose the days: one at a time.
 void addSelectionOptions(CLI::App& app, SelectionOptions& chosen) {
-    std::vector<CLI::Option*> selections = {
+    std::vector<CLI::Option*>& selections = chosen.selections;
+    selections = {
         app.add_option("--day", chosen.day,
                        std::string("The day to report: ") + dayForms + " (default: today)")
             ->type_name("DAY")};
@@ -212,7 +214,8 @@ void addSelectionOptions(CLI::App& app, SelectionOptions& chosen) {
                          ->type_name("WHEN");
     toOption->needs(fromOption);
     selections.push_back(fromOption);
-    selections.push_back(app.add_flag("--week", chosen.week, "This calendar week"));
+    selections.push_back(
+        app.add_flag("--week", chosen.week, "This calendar week (see --week-starts)"));
     selections.push_back(app.add_flag("--last-week", chosen.lastWeek, "The calendar week before"));
     selections.push_back(app.add_flag("--month", chosen.month, "This calendar month"));
     selections.push_back(
@@ -224,19 +227,22 @@ void addSelectionOptions(CLI::App& app, SelectionOptions& chosen) {
     chosen.weekStartsOption = app.add_option("--week-starts", chosen.weekStarts,
                                              "The day weeks start on (default: monday)")
                                   ->type_name("DAY");
-    for (std::size_t i = 0; i < selections.size(); ++i) {
-        for (std::size_t j = i + 1; j < selections.size(); ++j) {
-            selections[i]->excludes(selections[j]);
-        }
-        if (selections[i] != fromOption) {
-            selections[i]->excludes(toOption);
-        }
-    }
 }
 
 // The days and moments chosen, or what was wrong with them.
 std::string selectRange(const SelectionOptions& chosen, const logformat::CivilDate& today,
                         const logformat::OffsetAt& offsetAt, ReportOptions& options) {
+    std::string given;
+    for (const CLI::Option* selection : chosen.selections) {
+        if (selection->count() > 0) {
+            given += (given.empty() ? "" : ", ") + selection->get_name();
+        }
+    }
+    if (given.find(", ") != std::string::npos) {
+        return "the days are chosen one way at a time, not by " + given +
+               " (give one of --day, --from and --to, --week, --last-week, --month, "
+               "--last-month or --last)";
+    }
     const std::optional<int> weekStart = weekdayOf(chosen.weekStarts);
     if (!weekStart) {
         return "--week-starts: not a day of the week: " + chosen.weekStarts;
