@@ -1,6 +1,7 @@
 #include "activity_log/forget_command.h"
 
 #include "activity_log/forget_requests.h"
+#include "logformat/duration.h"
 #include "logformat/local_time.h"
 #include "logformat/log_files.h"
 #include "platform/collector_files.h"
@@ -93,22 +94,21 @@ int say(const ForgetOptions& options, const ForgetAnswer& answer) {
 
 ParsedForget parseForgetOptions(const std::vector<std::string>& arguments, std::int64_t nowMs,
                                 const std::function<std::int32_t(std::int64_t)>& offsetAt) {
-    std::string last, from, to, directory;
+    std::string last, from, to, directory, wait = "30s";
     ForgetOptions options;
     CLI::App app("Removes the text of the spans in a range of time from the log for good: "
                  "their times stay, as excluded. Works while a collector writes there.",
                  "activity-log forget");
-    app.add_option("--last", last, "The last DURATION up to now: 90s, 10m, 2h")
+    app.add_option("--last", last, "The last DURATION up to now: 90s, 10m, 1.5h, or seconds")
         ->type_name("DURATION");
     app.add_option("--from", from,
                    "From this local time (seconds, and an offset such as +01:00, may follow)")
         ->type_name("\"YYYY-MM-DD HH:MM\"");
     app.add_option("--to", to, "Up to this local time")->type_name("\"YYYY-MM-DD HH:MM\"");
     app.add_option("--dir", directory, "Log folder (default: the collector's)")->type_name("DIR");
-    app.add_option("--wait", options.waitSeconds,
-                   "Seconds to wait for a running collector to do it")
-        ->capture_default_str()
-        ->check(CLI::Range(0.1, 86400.0));
+    app.add_option("--wait", wait, "How long to wait for a running collector to do it")
+        ->type_name("DURATION")
+        ->capture_default_str();
 
     ParsedForget parsed;
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
@@ -128,24 +128,30 @@ ParsedForget parseForgetOptions(const std::vector<std::string>& arguments, std::
         parsed.err = "activity-log forget: " + why + "\n";
         return parsed;
     };
+    const auto waitFor = logformat::parseDuration(wait, {1000, 100, 86'400'000});
+    if (!waitFor.ms) {
+        return refuse("--wait: " + waitFor.problem);
+    }
+    options.waitSeconds = static_cast<double>(*waitFor.ms) / 1000;
     const bool byLast = app.count("--last") > 0;
     const bool byTimes = app.count("--from") > 0 || app.count("--to") > 0;
     if (byLast == byTimes) {
         return refuse("give either --last DURATION or --from and --to");
     }
     if (byLast) {
-        const auto length = parseDuration(last);
-        if (!length) {
-            return refuse("--last '" + last +
-                          "': not a duration (a positive number and s, m or h: 90s, 10m, 2h)");
+        const auto length = logformat::parseDuration(last);
+        if (!length.ms) {
+            return refuse("--last: " + length.problem);
         }
-        options.range = {nowMs - *length, nowMs};
+        options.range = {nowMs - *length.ms, nowMs};
     } else {
         if (app.count("--from") == 0 || app.count("--to") == 0) {
             return refuse("--from and --to go together");
         }
-        const auto start = logformat::parseLocalTime(from, offsetAt);
-        const auto end = logformat::parseLocalTime(to, offsetAt);
+        // A bare time of day is today's.
+        const logformat::CivilDate today = logformat::localDate({nowMs, offsetAt(nowMs)});
+        const auto start = logformat::parseLocalTime(from, offsetAt, today);
+        const auto end = logformat::parseLocalTime(to, offsetAt, today);
         for (const auto& [time, text, name] :
              {std::tuple{&start, &from, "--from"}, std::tuple{&end, &to, "--to"}}) {
             if (!time->moment) {

@@ -1,7 +1,5 @@
 #include "activity_log/forget_range.h"
 
-#include <charconv>
-
 namespace activity_log {
 namespace {
 
@@ -80,49 +78,6 @@ std::size_t forgetAmong(const std::vector<LogEvent*>& events, const TimeRange& r
         ++forgotten;
     }
     return forgotten;
-}
-
-std::optional<std::int64_t> parseDuration(std::string_view text) {
-    if (text.size() < 2) {
-        return std::nullopt;
-    }
-    double unitMs = 0;
-    switch (text.back()) {
-    case 's':
-        unitMs = 1000;
-        break;
-    case 'm':
-        unitMs = 60'000;
-        break;
-    case 'h':
-        unitMs = 3'600'000;
-        break;
-    default:
-        return std::nullopt;
-    }
-    text.remove_suffix(1);
-    // Digits, and at most one point between digits: no sign, exponent or "inf".
-    std::size_t points = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '.') {
-            if (++points > 1 || i == 0 || i + 1 == text.size()) {
-                return std::nullopt;
-            }
-        } else if (text[i] < '0' || text[i] > '9') {
-            return std::nullopt;
-        }
-    }
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    const double ms = value * unitMs;
-    constexpr double tenYearsMs = 10 * 366 * 86'400'000.0;
-    if (!(ms >= 1) || ms > tenYearsMs) {
-        return std::nullopt;
-    }
-    return static_cast<std::int64_t>(ms + 0.5);
 }
 
 } // namespace activity_log

@@ -1,6 +1,5 @@
 // What forgetting a span of time does to the events of the log, apart from any file:
-// which events it reaches, what is left of them, and the durations the command line
-// gives it.
+// which events it reaches and what is left of them.
 #pragma once
 
 #include "logformat/log_event.h"
@@ -45,8 +44,5 @@ logformat::CivilDate dayOf(const Carry& carry);
 // starts at a local midnight.
 std::size_t forgetAmong(const std::vector<logformat::LogEvent*>& events, const TimeRange& range,
                         const std::vector<Carry>& carries, std::vector<Carry>& more);
-
-// "90s", "10m", "1.5h": milliseconds; nothing for anything else, zero, or past ten years.
-std::optional<std::int64_t> parseDuration(std::string_view text);
 
 } // namespace activity_log

@@ -1,5 +1,6 @@
 #include "activity_log/options.h"
 
+#include "logformat/duration.h"
 #include "text/pattern.h"
 #include "text/utf8_path.h"
 
@@ -22,16 +23,38 @@ std::string badPattern(const std::vector<std::string>& patterns, const char* opt
     return {};
 }
 
-// CLI11's own range check names the whole range of a double in its message.
+// CLI11's own range check names the whole range of a number in its message.
 const CLI::Validator positive(
     [](const std::string& text) {
-        double value = 0;
-        if (!CLI::detail::lexical_cast(text, value) || !(value > 0) || value > 1e9) {
+        std::uint64_t value = 0;
+        if (!CLI::detail::lexical_cast(text, value) || value == 0) {
             return std::string("must be a positive number");
         }
         return std::string();
     },
     "POSITIVE");
+
+// The options that take a length of time, as typed, with where each goes.
+struct DurationOption {
+    const char* name;
+    std::string text;
+    double* seconds;
+};
+
+// Each duration read, or the first one's problem, naming the option.
+std::string readDurations(const std::vector<DurationOption*>& durations, const CLI::App& app) {
+    for (DurationOption* option : durations) {
+        if (app.count(option->name) == 0) {
+            continue;
+        }
+        const logformat::DurationParse parsed = logformat::parseDuration(option->text);
+        if (!parsed.ms) {
+            return std::string(option->name) + ": " + parsed.problem;
+        }
+        *option->seconds = static_cast<double>(*parsed.ms) / 1000;
+    }
+    return {};
+}
 
 } // namespace
 
@@ -40,6 +63,11 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
     std::string directory, output, sampler;
     double forSeconds = 0;
     std::uint64_t samples = 0;
+    DurationOption interval{"--interval", "5s", &options.intervalSeconds};
+    DurationOption timeout{"--timeout", "5s", &options.timeoutSeconds};
+    DurationOption idleAfter{"--idle-after", "3m", &options.idleAfterSeconds};
+    DurationOption forTime{"--for", "", &forSeconds};
+    DurationOption stuckAfter{"--stuck-after", "", &options.stuckAfterSeconds};
 
     CLI::App app("Runs activity-sampler every few seconds and keeps a log of activity spans: "
                  "one JSON line per event, one file per local day.",
@@ -51,18 +79,17 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
                "Shell extension that the sampler asks for the focused window on GNOME."
 #endif
     );
-    app.add_option("--interval", options.intervalSeconds,
-                   "Seconds between samples (fractions allowed)")
-        ->capture_default_str()
-        ->check(positive);
-    app.add_option("--timeout", options.timeoutSeconds,
-                   "Seconds a sampler run may take before it is killed")
-        ->capture_default_str()
-        ->check(positive);
-    app.add_option("--idle-after", options.idleAfterSeconds,
-                   "Seconds without keyboard or mouse input after which the user is idle")
-        ->capture_default_str()
-        ->check(positive);
+    app.add_option("--interval", interval.text,
+                   "Time between samples: seconds (fractions allowed), or 90s, 10m, 1.5h")
+        ->type_name("DURATION")
+        ->capture_default_str();
+    app.add_option("--timeout", timeout.text, "How long a sampler run may take before it is killed")
+        ->type_name("DURATION")
+        ->capture_default_str();
+    app.add_option("--idle-after", idleAfter.text,
+                   "Time without keyboard or mouse input after which the user is idle")
+        ->type_name("DURATION")
+        ->capture_default_str();
     app.add_option("--keep-active", options.keepActive,
                    "Applications (pattern on app) that stay active without input; repeatable")
         ->type_name("REGEX")
@@ -83,13 +110,12 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
                    "The sampler to run (default: the one next to this "
                    "program)")
         ->type_name("PATH");
-    app.add_option("--for", forSeconds, "Stop after this many seconds")
-        ->type_name("SECONDS")
-        ->check(positive);
+    app.add_option("--for", forTime.text, "Stop after this long")->type_name("DURATION");
     app.add_option("--samples", samples, "Stop after this many samples")
         ->type_name("N")
         ->check(positive);
-    app.add_option("--stuck-after", options.stuckAfterSeconds)->group("")->check(positive);
+    // Only tests shorten the wait before "no window" is said.
+    app.add_option("--stuck-after", stuckAfter.text)->group("");
 
     ParsedOptions parsed;
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
@@ -112,6 +138,13 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
             parsed.err = "activity-log: " + bad + "\n";
             return parsed;
         }
+    }
+    if (const std::string bad =
+            readDurations({&interval, &timeout, &idleAfter, &forTime, &stuckAfter}, app);
+        !bad.empty()) {
+        parsed.exitCode = 2;
+        parsed.err = "activity-log: " + bad + "\n";
+        return parsed;
     }
     if (!output.empty() && !directory.empty()) {
         parsed.exitCode = 2;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "activity_report/report_options.h"
+#include "logformat/local_time.h"
 
 #include <optional>
 #include <string>
@@ -16,10 +17,15 @@ struct CommandLine {
     std::string err; // what was wrong; with options, a note on options that do nothing
 };
 
-// ARGUMENTS as the program got them, its name first. TODAY is the local date the
-// default selections end on; DEFAULT_DIRECTORY is the collector's folder.
+// ARGUMENTS as the program got them, its name first. NOW is the moment the selections
+// count from (its local date is today), OFFSET_AT the zone the local times typed are in;
+// DEFAULT_DIRECTORY is the collector's folder.
 CommandLine readCommandLine(const std::vector<std::string>& arguments,
-                            const logformat::CivilDate& today,
+                            const logformat::Timestamp& now, const logformat::OffsetAt& offsetAt,
                             const std::filesystem::path& defaultDirectory);
+
+// When the selection lies wholly after NOW: what to say if nothing was recorded in it.
+std::optional<std::string> stillToCome(const ReportOptions& options,
+                                       const logformat::Timestamp& now);
 
 } // namespace report

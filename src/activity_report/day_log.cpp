@@ -248,10 +248,41 @@ bool inSystemZone(const Extent& extent, const Clock& clock) {
 }
 
 void setSpan(Day& day, std::int64_t startMs, std::int64_t endMs, const Clock& clock) {
-    day.spanStartMs = startMs;
+    day.spanStartMs = day.midnightBeforeMs = startMs;
     day.midnightAfterMs = std::max(startMs, endMs);
     day.spanEndMs = std::max(startMs, std::min(endMs, clock.nowMs));
     setOffsets(day, clock, inSystemZone(extentOf(day), clock));
+}
+
+// The day's span and pieces cut at the selection's moments, when it has them: each
+// moment of the cut days is in the report once, or not at all.
+void cut(Day& day, const ReportOptions& options, const Clock& clock) {
+    if (!options.cutFromMs && !options.cutToMs) {
+        return;
+    }
+    const std::int64_t from =
+        std::max(day.spanStartMs, options.cutFromMs.value_or(day.spanStartMs));
+    const std::int64_t to =
+        std::max(from, std::min(day.spanEndMs, options.cutToMs.value_or(day.spanEndMs)));
+    day.spanStartMs = from;
+    day.spanEndMs = to;
+    std::erase_if(day.pieces,
+                  [&](const Piece& piece) { return piece.toMs <= from || piece.fromMs >= to; });
+    for (Piece& piece : day.pieces) {
+        // A piece across a change of the clock takes the offset of the side it is cut on.
+        if (piece.fromMs < from) {
+            piece.fromMs = from;
+            if (clock.offsetAt(from) == piece.toOffset) {
+                piece.fromOffset = piece.toOffset;
+            }
+        }
+        if (piece.toMs > to) {
+            piece.toMs = to;
+            if (clock.offsetAt(to) == piece.fromOffset) {
+                piece.toOffset = piece.fromOffset;
+            }
+        }
+    }
 }
 
 // Events placed on their days as they are read: each day's pieces wait in a bucket
@@ -353,6 +384,7 @@ struct LogWalk {
     // The days that current.json's events touch, per folder: still being written.
     std::vector<std::set<std::int64_t>> currentDays;
     std::int64_t today = 0;
+    std::int64_t cutFirstDay = 0, cutLastDay = 0; // the selection's first and last
     unsigned keep = 0;
     std::string buffer;
 
@@ -441,7 +473,10 @@ struct LogWalk {
     // is read.
     bool summarisable(std::size_t source, std::int64_t file) const {
         const bool projectDay = options.by == GroupBy::project;
-        return options.useSummaries && !options.htmlFile && file < today &&
+        // A day cut at a moment takes only some of its events: a summary holds them all.
+        const bool cutDay =
+            (options.cutFromMs && file == cutFirstDay) || (options.cutToMs && file == cutLastDay);
+        return options.useSummaries && !options.htmlFile && file < today && !cutDay &&
                !currentDays[source].contains(file) &&
                (!projectDay || (projects != nullptr && !options.taggedDays.contains(file)));
     }
@@ -568,7 +603,9 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
                 ProjectClassifier* projects, const std::function<void(Day&)>& onDay) {
     const std::int64_t firstDay = logformat::daysFromCivil(options.first);
     const std::int64_t lastDay = logformat::daysFromCivil(options.last);
-    LogWalk walk{options, clock, counts, projects, {}, {}, {}, 0, textFieldsFor(options), {}};
+    LogWalk walk{
+        options, clock, counts, projects, {}, {}, {}, 0, firstDay, lastDay, textFieldsFor(options),
+        {}};
     walk.buckets.firstDay = firstDay;
     walk.buckets.lastDay = lastDay + 1;
     walk.buckets.takenThrough = firstDay - 1;
@@ -594,6 +631,7 @@ void forEachDay(const ReportOptions& options, const Clock& clock, ReadCounts& co
         const std::int64_t end = dayBoundary(logformat::civilFromDays(file + 1), extentOf(day),
                                              walk.beginningOf(open), start, clock);
         setSpan(day, start, end, clock);
+        cut(day, options, clock);
         onDay(day);
         walk.buckets.giveBack(day.pieces);
         start = end;

@@ -37,11 +37,12 @@ struct LocalOffset {
 struct Day {
     logformat::CivilDate date;
     // The day's span: local midnight to midnight, or to now for today; empty for a day
-    // still to come.
+    // still to come. A --from or --to at a time of day cuts it there, and the pieces too.
     std::int64_t spanStartMs = 0;
     std::int64_t spanEndMs = 0;
-    std::int64_t midnightAfterMs = 0; // the day's end, even while it runs
-    std::vector<Piece> pieces;        // in order of their start
+    std::int64_t midnightBeforeMs = 0; // the day's start, even when cut
+    std::int64_t midnightAfterMs = 0;  // the day's end, even while it runs
+    std::vector<Piece> pieces;         // in order of their start
     // The folders' day files taken from their summaries instead, with the list of the
     // report's --by.
     std::vector<DaySummary> summaries;

@@ -14,6 +14,7 @@ struct Summary {
     bool includeAway = false;
     logformat::CivilDate first;
     logformat::CivilDate last;
+    std::string rangeLabel; // with times of day, when the selection is cut; else the days
     Table table;
     StateTotals byState{};
     Coverage coverage;

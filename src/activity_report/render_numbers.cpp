@@ -52,6 +52,7 @@ Summary summaryOf(const ReportOptions& options, const Totals& totals) {
     summary.includeAway = options.includeAway;
     summary.first = options.first;
     summary.last = options.last;
+    summary.rangeLabel = options.rangeLabel;
     summary.table = tableOf(totals, options.includeAway);
     summary.byState = totals.byState;
     summary.coverage = totals.coverage;

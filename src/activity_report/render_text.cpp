@@ -77,9 +77,10 @@ std::string capitalised(std::string_view text) {
 
 std::string renderText(const Summary& summary) {
     const Table& table = summary.table;
-    std::string out = "Time by " + std::string(groupByName(summary.by)) + ", " +
-                      daysLabel(summary.first, summary.last) +
-                      (summary.includeAway ? ", every state\n" : ", active time\n");
+    std::string out =
+        "Time by " + std::string(groupByName(summary.by)) + ", " +
+        (summary.rangeLabel.empty() ? daysLabel(summary.first, summary.last) : summary.rangeLabel) +
+        (summary.includeAway ? ", every state\n" : ", active time\n");
     out += "\n";
     if (table.rows.empty()) {
         out += summary.includeAway ? "Nothing recorded.\n" : "No active time recorded.\n";

@@ -30,6 +30,12 @@ struct ReportOptions {
     std::vector<std::filesystem::path> directories; // one per machine's log
     logformat::CivilDate first;                     // the selected days, inclusive
     logformat::CivilDate last;
+    // --from and --to at a time of day: the first and last days are cut there (unix ms),
+    // events and the day's span alike.
+    std::optional<std::int64_t> cutFromMs;
+    std::optional<std::int64_t> cutToMs;
+    // The selection as a heading says it, when cut: "2026-12-08 14:30 to 2026-12-09 09:00".
+    std::string rangeLabel;
     GroupBy by = GroupBy::app;
     bool includeAway = false;
     OutputFormat format = OutputFormat::text;

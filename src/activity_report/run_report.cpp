@@ -29,8 +29,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         return runTagCommand(rest, clock, defaultDirectory, output);
     }
     const logformat::Timestamp now{clock.nowMs, clock.offsetAt(clock.nowMs)};
-    CommandLine commandLine =
-        readCommandLine(arguments, logformat::localDate(now), defaultDirectory);
+    CommandLine commandLine = readCommandLine(arguments, now, clock.offsetAt, defaultDirectory);
     if (!commandLine.options) {
         output.out = std::move(commandLine.out);
         output.err = std::move(commandLine.err);
@@ -38,6 +37,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     }
     ReportOptions& options = *commandLine.options;
     output.err = std::move(commandLine.err); // options that do nothing here, and why
+    const std::optional<std::string> future = stillToCome(options, now);
     for (const auto& directory : options.directories) {
         std::error_code error;
         if (directory.empty()) {
@@ -100,11 +100,18 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
 
     // A timesheet needs every event's times, and, when its days start after midnight,
     // the morning after the selection.
+    // A cut before the first day's timesheet day starts lies on the timesheet day before,
+    // which the day before holds the rest of.
     const logformat::CivilDate first = options.first, last = options.last;
     const bool timesheet = options.format == OutputFormat::timesheet;
-    TimesheetBuilder sheet(options.timesheet, first, last);
+    const bool sheetDayBefore =
+        timesheet && options.timesheet.dayStartsMinutes > 0 && options.cutFromMs.has_value();
+    const logformat::CivilDate sheetFirst =
+        sheetDayBefore ? logformat::civilFromDays(logformat::daysFromCivil(first) - 1) : first;
+    TimesheetBuilder sheet(options.timesheet, sheetFirst, last);
     if (timesheet) {
         options.useSummaries = false;
+        options.first = sheetFirst;
         if (options.timesheet.dayStartsMinutes > 0) {
             options.last = logformat::civilFromDays(logformat::daysFromCivil(last) + 1);
         }
@@ -166,8 +173,8 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
             }
             sheet.addDay(day, std::move(times));
         }
-        if (day.date > last) {
-            return; // only the timesheet's morning after
+        if (day.date > last || day.date < first) {
+            return; // only the timesheet's morning after, or its evening before
         }
         if (options.untaggedAwayMinutes) {
             untagged.addDay(day);
@@ -177,6 +184,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
             page.addDay(day, own);
         }
     });
+    options.first = first;
     options.last = last;
     const Summary summary = summaryOf(options, builder.finish());
 
@@ -185,7 +193,9 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         output.out = options.untaggedAwayMinutes
                          ? renderUntaggedAway(
                                untagged.finish(std::int64_t{*options.untaggedAwayMinutes} * 60'000),
-                               *options.untaggedAwayMinutes, daysLabel(options.first, options.last),
+                               *options.untaggedAwayMinutes,
+                               options.rangeLabel.empty() ? daysLabel(options.first, options.last)
+                                                          : options.rangeLabel,
                                options.tagDirectory, clock.offsetAt, hostShellStyle())
                          : renderText(summary);
         break;
@@ -201,6 +211,16 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
             output.err += "activity-report: the timesheet has no rows: " + why + "\n";
         }
         break;
+    }
+    // Days still to come, with nothing in them (a clock set wrong may have put something
+    // there): no report, but a word, and a status of their own.
+    const bool nothingRecorded = std::all_of(summary.byState.begin(), summary.byState.end(),
+                                             [](std::int64_t ms) { return ms == 0; });
+    int status = 0;
+    if (future && nothingRecorded) {
+        output.out.clear();
+        output.err += *future;
+        status = 3;
     }
     if (counts.skippedLines > 0) {
         output.err += "activity-report: skipped " + std::to_string(counts.skippedLines) +
@@ -233,7 +253,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
                       text::utf8FromPath(*options.htmlFile) + "\n";
         return 1;
     }
-    return 0;
+    return status;
 }
 
 } // namespace report

@@ -16,8 +16,9 @@ struct RunOutput {
 
 // Reads the command line, the rules, the log and writes the --html page; returns the exit
 // status (0; 1 for a missing folder or a file that can't be written; 2 for a bad command
-// line or rules file) with what goes to standard output and error. DEFAULT_RULES is the
-// rules file used when --rules names none (empty: none), which needn't exist.
+// line or rules file; 3 for days still to come with nothing recorded) with what goes to standard
+// output and error. DEFAULT_RULES is the rules file used when --rules names none (empty: none),
+// which needn't exist.
 int runReport(const std::vector<std::string>& arguments, const Clock& clock,
               const std::filesystem::path& defaultDirectory, RunOutput& output,
               const std::filesystem::path& defaultRules = {});

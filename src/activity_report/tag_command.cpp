@@ -2,6 +2,7 @@
 
 #include "activity_report/tags.h"
 #include "activity_report/text_width.h"
+#include "logformat/duration.h"
 #include "logformat/local_time.h"
 #include "platform/collector_files.h"
 #include "text/utf8_path.h"
@@ -47,7 +48,7 @@ std::string spanText(const Tag& tag, const Clock& clock) {
 
 struct Request {
     std::vector<std::filesystem::path> directories;
-    std::string from, to, label, remove;
+    std::string from, to, last, label, remove;
     bool list = false;
 };
 
@@ -101,12 +102,32 @@ bool append(const std::filesystem::path& directory, const TagFile& file, const s
                                    (file.endsInLineEnd ? "" : "\n") + line);
 }
 
+// --last: the span of that length ending now, to the millisecond.
+logformat::LocalTimeParse momentBefore(const Clock& clock, std::int64_t ms) {
+    logformat::LocalTimeParse moment;
+    moment.moment = logformat::Timestamp{clock.nowMs - ms, clock.offsetAt(clock.nowMs - ms)};
+    return moment;
+}
+
 int add(const Request& request, const Clock& clock, RunOutput& output) {
-    const auto from = logformat::parseLocalTime(request.from, clock.offsetAt);
+    // A bare time of day is today's.
+    const logformat::CivilDate today =
+        logformat::localDate({clock.nowMs, clock.offsetAt(clock.nowMs)});
+    logformat::LocalTimeParse from, to;
+    if (!request.last.empty()) {
+        const logformat::DurationParse length = logformat::parseDuration(request.last);
+        if (!length.ms) {
+            return refuse(output, 2, "--last: " + length.problem);
+        }
+        from = momentBefore(clock, *length.ms);
+        to = momentBefore(clock, 0);
+    } else {
+        from = logformat::parseLocalTime(request.from, clock.offsetAt, today);
+        to = logformat::parseLocalTime(request.to, clock.offsetAt, today);
+    }
     if (!from.moment) {
         return refuse(output, 2, "--from: " + from.problem);
     }
-    const auto to = logformat::parseLocalTime(request.to, clock.offsetAt);
     if (!to.moment) {
         return refuse(output, 2, "--to: " + to.problem);
     }
@@ -194,6 +215,7 @@ int runTagCommand(const std::vector<std::string>& arguments, const Clock& clock,
                  "whatever was in front, and whether or not anything was recorded.\n"
                  "  activity-report tag --from \"2026-12-07 10:05\" --to \"2026-12-07 10:50\" "
                  "meeting/standup\n"
+                 "  activity-report tag --last 30m meeting/standup\n"
                  "  activity-report tag --list\n"
                  "  activity-report tag --remove ID",
                  "activity-report tag"};
@@ -207,10 +229,15 @@ int runTagCommand(const std::vector<std::string>& arguments, const Clock& clock,
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     auto* fromOption = app.add_option("--from", request.from,
                                       "Where the tagged time starts, in local time: "
-                                      "\"YYYY-MM-DD HH:MM\", seconds if wanted")
+                                      "\"YYYY-MM-DD HH:MM\", seconds if wanted, or HH:MM today")
                            ->type_name("TIME");
     auto* toOption =
         app.add_option("--to", request.to, "Where it ends (not included)")->type_name("TIME");
+    auto* lastOption = app.add_option("--last", request.last,
+                                      "Instead of --from and --to: the time up to now, such as "
+                                      "30m, 1.5h, 90s, or seconds")
+                           ->type_name("DURATION");
+    lastOption->excludes(fromOption)->excludes(toOption);
     auto* labelOption =
         app.add_option("label", request.label, "The label, with / between project levels")
             ->type_name("LABEL");
@@ -221,9 +248,13 @@ int runTagCommand(const std::vector<std::string>& arguments, const Clock& clock,
                              ->type_name("ID");
     listOption->excludes(fromOption)
         ->excludes(toOption)
+        ->excludes(lastOption)
         ->excludes(labelOption)
         ->excludes(removeOption);
-    removeOption->excludes(fromOption)->excludes(toOption)->excludes(labelOption);
+    removeOption->excludes(fromOption)
+        ->excludes(toOption)
+        ->excludes(lastOption)
+        ->excludes(labelOption);
 
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) {
@@ -264,9 +295,11 @@ int runTagCommand(const std::vector<std::string>& arguments, const Clock& clock,
     if (!request.remove.empty() || removeOption->count() > 0) {
         return remove(request, clock, output);
     }
-    if (request.from.empty() || request.to.empty() || labelOption->count() == 0) {
+    if ((lastOption->count() == 0 && (request.from.empty() || request.to.empty())) ||
+        labelOption->count() == 0) {
         return refuse(output, 2,
-                      "a tag needs --from, --to and a label (or --list, or --remove ID)");
+                      "a tag needs --from and --to (or --last) and a label (or --list, or "
+                      "--remove ID)");
     }
     return add(request, clock, output);
 }

@@ -145,7 +145,7 @@ std::string roundedHours(std::int64_t ms, int roundMinutes) {
 }
 
 std::int64_t sheetStartOf(const Day& day, int minutes) {
-    const std::int64_t byFirstOffset = day.spanStartMs + std::int64_t{minutes} * minuteMs;
+    const std::int64_t byFirstOffset = day.midnightBeforeMs + std::int64_t{minutes} * minuteMs;
     if (day.offsets.empty()) {
         return byFirstOffset;
     }

@@ -69,4 +69,47 @@ std::optional<CivilDate> parseDate(std::string_view text) {
     return CivilDate{*year, *month, *day};
 }
 
+std::optional<CivilDate> parseLenientDate(std::string_view text) {
+    const std::size_t first = text.find('-');
+    const std::size_t second = first == std::string_view::npos ? first : text.find('-', first + 1);
+    if (first != 4 || second == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view month = text.substr(first + 1, second - first - 1);
+    const std::string_view day = text.substr(second + 1);
+    if (month.empty() || month.size() > 2 || day.empty() || day.size() > 2) {
+        return std::nullopt;
+    }
+    const auto year = digits(text.substr(0, 4));
+    const auto m = digits(month), d = digits(day);
+    if (!year || !m || !d) {
+        return std::nullopt;
+    }
+    // Written out in full, the one parser decides what is a date.
+    return parseDate(formatDate(CivilDate{*year, *m, *d}));
+}
+
+std::optional<CivilDate> parseDay(std::string_view text, const CivilDate& today) {
+    if (text == "today") {
+        return today;
+    }
+    if (text == "yesterday") {
+        return civilFromDays(daysFromCivil(today) - 1);
+    }
+    if (text.size() >= 2 && text.size() <= 7 && text[0] == '-') {
+        const auto back = digits(text.substr(1));
+        if (!back || *back > maxDaysBack) {
+            return std::nullopt;
+        }
+        return civilFromDays(daysFromCivil(today) - *back);
+    }
+    return parseLenientDate(text);
+}
+
+int daysSinceMonday(const CivilDate& date) {
+    // 1970-01-01 was a Thursday.
+    const std::int64_t fromAMonday = daysFromCivil(date) + 3;
+    return static_cast<int>(fromAMonday - floorDiv(fromAMonday, 7) * 7);
+}
+
 } // namespace logformat

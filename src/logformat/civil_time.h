@@ -26,6 +26,17 @@ CivilDate civilFromDays(std::int64_t days);
 std::string formatDate(const CivilDate& date);
 std::optional<CivilDate> parseDate(std::string_view text);
 
+// A date as a person types it: the month and the day may have one digit ("2026-12-8").
+std::optional<CivilDate> parseLenientDate(std::string_view text);
+
+// A day as a person names it: "today", "yesterday", "-N" (N days before TODAY, N up to
+// maxDaysBack) or a date as parseLenientDate reads it.
+constexpr int maxDaysBack = 100'000;
+std::optional<CivilDate> parseDay(std::string_view text, const CivilDate& today);
+
+// Days from Monday (0) to DATE's weekday (0..6).
+int daysSinceMonday(const CivilDate& date);
+
 constexpr std::int64_t millisecondsPerDay = 86'400'000;
 
 // Floor division, for moments before 1970 as well.

@@ -42,14 +42,43 @@ struct ClockReading {
     std::size_t end = 0;
 };
 
-std::optional<ClockReading> readClock(std::string_view text) {
-    const auto date = parseDate(text.substr(0, 10));
-    const auto hour = digits(text, 11, 2), minute = digits(text, 14, 2);
-    if (!date || text.size() < 16 || (text[10] != ' ' && text[10] != 'T') || text[13] != ':' ||
-        !hour || !minute || *hour > 23 || *minute > 59) {
+// One or two digits at TEXT[AT], moving AT past them.
+std::optional<int> shortNumber(std::string_view text, std::size_t& at) {
+    const auto two = digits(text, at, 2);
+    const auto one = two ? two : digits(text, at, 1);
+    if (one) {
+        at += two ? 2 : 1;
+    }
+    return one;
+}
+
+// The date part: up to a space or a "T" before the time; none for a bare time, which is on
+// DEFAULT_DAY.
+std::optional<CivilDate> readDatePart(std::string_view text, std::size_t& at,
+                                      const std::optional<CivilDate>& defaultDay) {
+    const std::size_t colon = text.find(':');
+    const std::size_t gap = text.find_first_of(" T");
+    if (gap == std::string_view::npos || (colon != std::string_view::npos && colon < gap)) {
+        at = 0;
+        return defaultDay;
+    }
+    at = gap + 1;
+    return parseLenientDate(text.substr(0, gap));
+}
+
+std::optional<ClockReading> readClock(std::string_view text,
+                                      const std::optional<CivilDate>& defaultDay) {
+    std::size_t at = 0;
+    const auto date = readDatePart(text, at, defaultDay);
+    const auto hour = shortNumber(text, at);
+    if (!date || !hour || at >= text.size() || text[at] != ':') {
         return std::nullopt;
     }
-    std::size_t at = 16;
+    const auto minute = digits(text, at + 1, 2);
+    if (!minute || *hour > 23 || *minute > 59) {
+        return std::nullopt;
+    }
+    at += 3;
     int second = 0, milli = 0;
     if (at < text.size() && text[at] == ':') {
         const auto s = digits(text, at + 1, 2);
@@ -126,13 +155,15 @@ LocalTimeParse firstMomentReading(std::int64_t local, const OffsetAt& offsetAt) 
 
 } // namespace
 
-LocalTimeParse parseLocalTime(std::string_view text, const OffsetAt& offsetAt) {
+LocalTimeParse parseLocalTime(std::string_view text, const OffsetAt& offsetAt,
+                              const std::optional<CivilDate>& defaultDay) {
     LocalTimeParse result;
-    const auto clock = readClock(text);
+    const auto clock = readClock(text, defaultDay);
     if (!clock) {
-        result.problem = "not a time of the form \"YYYY-MM-DD HH:MM\" (seconds, and an offset "
-                         "such as +01:00, may follow): " +
-                         std::string(text);
+        result.problem =
+            std::string("not a time of the form \"YYYY-MM-DD HH:MM\"") +
+            (defaultDay ? " or \"HH:MM\"" : "") +
+            " (seconds, and an offset such as +01:00, may follow): " + std::string(text);
         return result;
     }
     const std::string_view zone = text.substr(clock->end);

@@ -16,7 +16,9 @@ namespace logformat {
 using OffsetAt = std::function<std::int32_t(std::int64_t)>;
 
 // "2026-12-07 10:05", with seconds and milliseconds if wanted ("10:05:30.250"), a "T" for
-// the space, and an offset ("+01:00", "Z") that says which moment is meant.
+// the space, and an offset ("+01:00", "Z") that says which moment is meant. The month,
+// the day and the hour may have one digit ("2026-12-7 9:05"). A bare time ("10:05") is on
+// DEFAULT_DAY, when there is one.
 //
 // Without an offset a local time is the first moment the clock reads it: in the hour the
 // clocks repeat, its first occurrence (an offset picks the second); in the hour they
@@ -28,7 +30,8 @@ struct LocalTimeParse {
     bool skipped = false;            // the clocks skipped the time given
     std::string problem;             // when there is no moment
 };
-LocalTimeParse parseLocalTime(std::string_view text, const OffsetAt& offsetAt);
+LocalTimeParse parseLocalTime(std::string_view text, const OffsetAt& offsetAt,
+                              const std::optional<CivilDate>& defaultDay = std::nullopt);
 
 // UNIX_MS as parseLocalTime reads it back exactly: "2026-12-07 10:05", the seconds and
 // milliseconds only when not zero, the offset only in the hour the clocks repeat.

@@ -742,7 +742,7 @@ def forget(work):
     # Bad ranges: status 2 and a message; a folder that isn't there: 1. Nothing is made.
     nowhere = os.path.join(work, "nowhere")
     for options, status, message in (
-            (["--last", "10"], 2, "--last '10': not a duration"),
+            (["--last", "10x"], 2, '--last: not a duration: "10x"'),
             (["--from", "2026-12-07 11:00", "--to", "2026-12-07 10:00"], 2, "is not before"),
             (["--last", "10m"], 1, "there is no log at")):
         code, out, err = forget_run(nowhere, *options)

@@ -264,16 +264,25 @@ TEST_F(ForgetFolderTest, ARequestIsCarriedOutAnsweredAndCleanedUp) {
     EXPECT_FALSE(fs::exists(folder / activity_log::forgetRequestFolder));
 }
 
-TEST(ForgetRange, Durations) {
+// --last reads the durations both programs read: a unit, or plain seconds.
+TEST(ForgetOptions, LastTakesADurationAsTyped) {
+    const std::int64_t now = 1'796'101'200'000;
     const std::pair<const char*, std::optional<std::int64_t>> durations[] = {
         {"90s", 90'000},          {"10m", 600'000},      {"1.5h", 5'400'000},
-        {"2h", 7'200'000},        {"10", std::nullopt},  {"m", std::nullopt},
+        {"2h", 7'200'000},        {"10", 10'000},        {"m", std::nullopt},
         {"-5m", std::nullopt},    {"0m", std::nullopt},  {"1e3s", std::nullopt},
         {".5h", std::nullopt},    {"5.h", std::nullopt}, {"10 m", std::nullopt},
         {"90000h", std::nullopt}, {"5d", std::nullopt},
     };
     for (const auto& [text, ms] : durations) {
-        EXPECT_EQ(activity_log::parseDuration(text), ms) << text;
+        const auto parsed =
+            activity_log::parseForgetOptions({"--last", text}, now, test_support::newYork);
+        ASSERT_EQ(parsed.options.has_value(), ms.has_value()) << text << ": " << parsed.err;
+        if (ms) {
+            EXPECT_EQ(parsed.options->range.fromMs, now - *ms) << text;
+        } else {
+            EXPECT_EQ(parsed.err.rfind("activity-log forget: --last: ", 0), 0u) << parsed.err;
+        }
     }
 }
 
@@ -307,13 +316,17 @@ TEST(ForgetOptions, ARangeOrAMessageAndStatus2) {
     const TimeRange given = range({"--from", "2026-12-07 23:55", "--to", "2026-12-08 00:10"});
     EXPECT_EQ(given.fromMs, dayTwo - 5 * minute);
     EXPECT_EQ(given.toMs, dayTwo + 10 * minute);
+    // As people type them: no leading zeros, and a bare time is today's.
+    const TimeRange typed = range({"--from", "2026-12-7 9:05", "--to", "9:55"});
+    EXPECT_EQ(typed.fromMs, dayOne + 545 * minute);
+    EXPECT_EQ(typed.toMs, dayOne + 595 * minute);
 
     const std::pair<std::vector<std::string>, const char*> refused[] = {
         {{}, "give either --last DURATION or --from and --to"},
         {{"--last", "10m", "--from", "2026-12-07 10:00"}, "give either"},
         {{"--from", "2026-12-07 10:00"}, "--from and --to go together"},
-        {{"--last", "10"}, "--last '10': not a duration"},
-        {{"--last", "0s"}, "not a duration"},
+        {{"--last", "10x"}, "--last: not a duration: \"10x\""},
+        {{"--last", "0s"}, "must be more than zero"},
         {{"--from", "2026-12-07 10:00", "--to", "2026-12-07 25:00"},
          "--to '2026-12-07 25:00': not a time of the form"},
         {{"--from", "2026-12-07 10:00+99:00", "--to", "2026-12-07 11:00"},

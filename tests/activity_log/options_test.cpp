@@ -27,7 +27,10 @@ TEST(CollectorOptions, BadValuesExitTwoNamingTheOption) {
         {{"--idle-after", "soon"}, "--idle-after"},
         {{"--samples", "0"}, "--samples"},
         {{"--samples", "1.5"}, "--samples"},
-        {{"--for", "0"}, "--for"},
+        {{"--for", "0"}, "--for: \"0\" is no time"},
+        {{"--interval", "5x"}, "--interval: not a duration: \"5x\""},
+        {{"--for", "-10m"}, "--for: a duration can't be negative"},
+        {{"--idle-after", "99999999999h"}, "--idle-after: \"99999999999h\" is too long"},
         {{"--output", "log.txt"}, "--output"},
         {{"--output", "-", "--dir", "log"}, "--output - and --dir exclude each other"},
         {{"--frobnicate"}, "--frobnicate"},
@@ -83,6 +86,15 @@ TEST(CollectorOptions, WhatItTakes) {
     EXPECT_EQ(o.keepActive, (std::vector<std::string>{"^Zoom$"}));
     EXPECT_EQ(o.directory, std::filesystem::path("log"));
     EXPECT_EQ(o.sampler, std::filesystem::path("stand-in"));
+
+    // Every length of time as a person says it, in the shared form.
+    const auto units = parseOptions(
+        {"--interval", "90s", "--timeout", "1.5m", "--idle-after", "0.5h", "--for", "10m"});
+    ASSERT_TRUE(units.options) << units.err;
+    EXPECT_EQ(units.options->intervalSeconds, 90);
+    EXPECT_EQ(units.options->timeoutSeconds, 90);
+    EXPECT_EQ(units.options->idleAfterSeconds, 1800);
+    EXPECT_EQ(units.options->forSeconds, 600);
 
     const auto toOutput = parseOptions({"--output", "-"});
     ASSERT_TRUE(toOutput.options);

@@ -1,19 +1,26 @@
 // The command line as a user meets it: selections, errors and their exit statuses.
 #include "activity_report/classifier.h"
+#include "activity_report/command_line.h"
 #include "activity_report/render.h"
 #include "activity_report/run_report.h"
 #include "activity_report/tags.h"
 #include "activity_report/text_width.h"
 #include "logformat/log_event.h"
+#include "logformat/summary_files.h"
+#include "logformat/timestamp.h"
+
+#include "clock_changes.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <sstream>
 
 using namespace report;
@@ -59,10 +66,26 @@ TEST(ReportCommandLine, BadCommandLinesAndMissingFoldersSayWhy) {
     };
     const Case cases[] = {
         {{"--frobnicate"}, 2, "--frobnicate"},
-        {{"--day", "2026-02-30"}, 2, "not a date"},
-        {{"--day", "yesterday"}, 2, "not a date"},
+        {{"--day", "2026-02-30"}, 2, "not a day"},
+        {{"--day", "tomorrow"}, 2, "--day: not a day (today, yesterday, -N"},
+        {{"--day", "2026-3-32"}, 2, "--day: not a day"},
         {{"--from", "2026-03-10", "--to", "2026-03-09"}, 2, "is after --to"},
-        {{"--from", "2026-03-01"}, 2, "--to"},
+        {{"--from", "2026-03-10 10:00", "--to", "2026-03-10 10:00"}, 2, "is after --to"},
+        {{"--from", "9:00", "--to", "2026-03-09"}, 2, "is after --to"},
+        {{"--to", "2026-03-01"}, 2, "--to requires --from"},
+        {{"--from", "25:00"}, 2, "--from: not a day (today, yesterday, -N (days ago) or "},
+        {{"--from", "2026-03-09 10:00+99:00"}, 2, "no time zone is +99:00"},
+        {{"--month", "--last-week"}, 2, "one way at a time, not by --last-week, --month ("},
+        {{"--last", "7", "--from", "2026-03-01"}, 2, "one way at a time, not by --from, --last"},
+        {{"--last", "0"}, 2, "--last"},
+        {{"--week-starts", "funday", "--week"}, 2, "--week-starts: not a day of the week: funday"},
+        {{"--week-starts", "sun"}, 2, "--week-starts is for --week and --last-week"},
+        {{"--format", "timesheet", "--round", "90s"}, 2, "--round: 90s is not a whole number"},
+        {{"--format", "timesheet", "--round", "0"}, 2, "--round: \"0\" is too short: at least 1m"},
+        {{"--format", "timesheet", "--merge-gap", "-5"}, 2, "--merge-gap: a duration can't be"},
+        {{"--untagged-away", "soon"},
+         2,
+         "--untagged-away: not a duration: \"soon\" (a number of minutes"},
         {{"--day", "2026-03-09", "--week"}, 2, "--week"},
         {{"--by", "colour"}, 2, "colour"},
         {{"--format", "xml"}, 2, "xml"},
@@ -96,11 +119,21 @@ TEST(ReportCommandLine, DefaultSelectionsEndToday) {
     };
     const Case cases[] = {
         {{}, "Time by app, 2026-03-10, active time"},
-        {{"--week"}, "Time by app, 2026-03-04 to 2026-03-10, active time"},
+        {{"--week"}, "Time by app, 2026-03-09 to 2026-03-15, active time"},
         {{"--from", "2026-03-09", "--to", "2026-03-09", "--by", "folder"},
          "Time by folder, 2026-03-09, active time"},
         {{"--day", "2026-03-09", "--include-away", "--dir", basic()},
          "Time by app, 2026-03-09, every state"},
+        // Cut at a time of day, the heading says where.
+        {{"--from", "9:30"}, "Time by app, 2026-03-10 from 09:30, active time"},
+        {{"--from", "2026-03-09", "--to", "2026-3-9 12:00"},
+         "Time by app, 2026-03-09 until 12:00, active time"},
+        {{"--from", "2026-03-09 09:20", "--to", "2026-03-09 10:00:30"},
+         "Time by app, 2026-03-09 09:20 to 10:00:30, active time"},
+        {{"--from", "2026-03-08 22:00", "--to", "2026-03-09 10:00"},
+         "Time by app, 2026-03-08 22:00 to 2026-03-09 10:00, active time"},
+        {{"--from", "2026-03-08 22:00", "--to", "yesterday"},
+         "Time by app, 2026-03-08 22:00 to 2026-03-09, active time"},
     };
     for (const Case& c : cases) {
         const ReportRun result = run(c.arguments);
@@ -589,4 +622,246 @@ TEST(ReportDamage, ALineNestedTooDeepIsSkippedByEveryReader) {
         }
     }
     std::filesystem::remove_all(work);
+}
+
+// Days, weeks and months as people say them, from several todays: across a month's end,
+// a leap February, a year's end, and the night New York's clocks change.
+TEST(ReportDates, DaysAndCalendarRangesFromOneToday) {
+    using logformat::CivilDate;
+    struct Case {
+        CivilDate today;
+        std::vector<std::string> arguments;
+        CivilDate first, last;
+    };
+    const CivilDate tuesday{2026, 3, 10}, thursday{2026, 12, 31}, sunday{2026, 11, 1};
+    const Case cases[] = {
+        {tuesday, {}, tuesday, tuesday},
+        {tuesday, {"--day", "today"}, tuesday, tuesday},
+        {tuesday, {"--day", "yesterday"}, {2026, 3, 9}, {2026, 3, 9}},
+        {tuesday, {"--day", "-10"}, {2026, 2, 28}, {2026, 2, 28}},
+        {tuesday, {"--day", "2026-3-1"}, {2026, 3, 1}, {2026, 3, 1}},
+        {tuesday, {"--from", "2026-2-27", "--to", "yesterday"}, {2026, 2, 27}, {2026, 3, 9}},
+        {tuesday, {"--from", "-3"}, {2026, 3, 7}, tuesday},
+        {tuesday, {"--week"}, {2026, 3, 9}, {2026, 3, 15}},
+        {tuesday, {"--week", "--week-starts", "Sunday"}, {2026, 3, 8}, {2026, 3, 14}},
+        {tuesday, {"--week", "--week-starts", "tue"}, tuesday, {2026, 3, 16}},
+        {tuesday, {"--week", "--week-starts", "wed"}, {2026, 3, 4}, tuesday},
+        {tuesday, {"--last-week"}, {2026, 3, 2}, {2026, 3, 8}},
+        {tuesday, {"--last-week", "--week-starts", "sat"}, {2026, 2, 28}, {2026, 3, 6}},
+        {tuesday, {"--month"}, {2026, 3, 1}, {2026, 3, 31}},
+        {tuesday, {"--last-month"}, {2026, 2, 1}, {2026, 2, 28}},
+        {{2028, 3, 31}, {"--last-month"}, {2028, 2, 1}, {2028, 2, 29}},
+        {tuesday, {"--last", "1"}, tuesday, tuesday},
+        {tuesday, {"--last", "14"}, {2026, 2, 25}, tuesday},
+        {thursday, {"--week"}, {2026, 12, 28}, {2027, 1, 3}},
+        {thursday, {"--month"}, {2026, 12, 1}, thursday},
+        {{2027, 1, 2}, {"--last-month"}, {2026, 12, 1}, thursday},
+        {{2027, 1, 2}, {"--last-week"}, {2026, 12, 21}, {2026, 12, 27}},
+        {{2027, 1, 2}, {"--last", "3"}, thursday, {2027, 1, 2}},
+        {sunday, {"--week"}, {2026, 10, 26}, sunday},
+        {sunday, {"--week", "--week-starts", "sun"}, sunday, {2026, 11, 7}},
+        {sunday, {"--day", "yesterday"}, {2026, 10, 31}, {2026, 10, 31}},
+    };
+    for (const Case& c : cases) {
+        std::string shown = logformat::formatDate(c.today);
+        for (const std::string& argument : c.arguments) {
+            shown += " " + argument;
+        }
+        SCOPED_TRACE(shown);
+        // Late in the evening in New York: already the next day by UTC.
+        const std::int64_t nowMs =
+            logformat::localMidnight(c.today, test_support::newYork) + 23 * 3'600'000;
+        std::vector<std::string> arguments = c.arguments;
+        arguments.insert(arguments.begin(), "activity-report");
+        const CommandLine read = readCommandLine(arguments, {nowMs, test_support::newYork(nowMs)},
+                                                 test_support::newYork, logs);
+        ASSERT_TRUE(read.options) << read.err;
+        EXPECT_EQ(logformat::formatDate(read.options->first), logformat::formatDate(c.first));
+        EXPECT_EQ(logformat::formatDate(read.options->last), logformat::formatDate(c.last));
+        EXPECT_FALSE(read.options->cutFromMs || read.options->cutToMs);
+    }
+}
+
+// --from and --to at a time of day: the moments they name, the days those lie on, in
+// New York on the nights its clocks change.
+TEST(ReportDates, TimesOfDayAreMomentsOnTheirDays) {
+    using logformat::CivilDate;
+    const std::int64_t now = 1'796'101'200'000; // 2026-12-01 00:00-05:00
+    struct Case {
+        std::vector<std::string> arguments;
+        CivilDate first, last;
+        std::optional<std::int64_t> fromMs, toMs;
+    };
+    const std::int64_t hour = 3'600'000;
+    const Case cases[] = {
+        {{"--from", "2026-03-08 02:30", "--to", "2026-3-8T3:30"},
+         {2026, 3, 8},
+         {2026, 3, 8},
+         1'772'953'200'000,
+         1'772'955'000'000},
+        {{"--from", "2026-11-01 01:30-05:00", "--to", "2026-11-02"},
+         {2026, 11, 1},
+         {2026, 11, 2},
+         1'793'514'600'000,
+         {}},
+        // An end at midnight: the day before is the last.
+        {{"--from", "2026-11-01", "--to", "2026-11-02 00:00"},
+         {2026, 11, 1},
+         {2026, 11, 1},
+         {},
+         1'793'595'600'000},
+        {{"--from", "yesterday 22:00", "--to", "yesterday 23:59"},
+         {2026, 11, 30},
+         {2026, 11, 30},
+         now - 2 * hour,
+         now - 60'000},
+        {{"--from", "-1 22:00"}, {2026, 11, 30}, {2026, 12, 1}, now - 2 * hour, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments[1]);
+        std::vector<std::string> arguments = c.arguments;
+        arguments.insert(arguments.begin(), "activity-report");
+        const CommandLine read =
+            readCommandLine(arguments, {now, -300}, test_support::newYork, logs);
+        ASSERT_TRUE(read.options) << read.err;
+        EXPECT_EQ(logformat::formatDate(read.options->first), logformat::formatDate(c.first));
+        EXPECT_EQ(logformat::formatDate(read.options->last), logformat::formatDate(c.last));
+        EXPECT_EQ(read.options->cutFromMs, c.fromMs);
+        EXPECT_EQ(read.options->cutToMs, c.toMs);
+    }
+}
+
+namespace {
+
+// A number of the report's JSON, by its key.
+double jsonNumber(const std::string& json, const std::string& key) {
+    const std::size_t at = json.find("\"" + key + "\": ");
+    return at == std::string::npos ? -1 : std::stod(json.substr(at + key.size() + 4));
+}
+
+// The report of FOLDER, which takes and makes day summaries.
+std::string csvWithSummaries(const std::filesystem::path& folder, const std::string& from,
+                             const std::string& to) {
+    RunOutput output;
+    EXPECT_EQ(runReport({"activity-report", "--dir", folder.string(), "--from", from, "--to", to,
+                         "--format", "csv", "--include-away"},
+                        clock, folder, output),
+              0)
+        << output.err;
+    return output.out;
+}
+
+} // namespace
+
+// Cut at any moment, the two sides of a range hold what the whole does: each moment once,
+// none lost, in the totals, the states, the coverage and the timesheet.
+TEST(ReportDates, ACutCountsEachMomentOnce) {
+    const char* const keys[] = {
+        "total_seconds", "active",      "idle",         "locked",
+        "none",          "unavailable", "span_seconds", "not_recorded_seconds",
+        "away_seconds"};
+    const auto json = [&](const std::string& from, const std::string& to) {
+        const ReportRun result = run({"--from", from, "--to", to, "--format", "json"});
+        EXPECT_EQ(result.status, 0) << result.output.err;
+        return result.output.out;
+    };
+    // The timesheet's hours per day.
+    const auto hours = [&](const std::string& from, const std::string& to) {
+        const ReportRun result = run({"--from", from, "--to", to, "--format", "timesheet",
+                                      "--round", "1", "--day-starts", "06:00"});
+        std::map<std::string, double> days;
+        std::istringstream lines(result.output.out);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("2026", 0) == 0) {
+                days[line.substr(0, 10)] += std::stod(line.substr(line.rfind(',') + 1));
+            }
+        }
+        return days;
+    };
+    const std::string whole = json("2026-03-08", "2026-03-09");
+    ASSERT_EQ(jsonNumber(whole, "span_seconds"), 2 * 86'400);
+    // Inside events, at their ends, at midnight, in a gap, by the second.
+    for (const char* cut :
+         {"2026-03-09 09:20", "2026-03-09 10:00", "2026-03-09 00:00", "2026-03-9 0:10",
+          "2026-03-08 23:59:30", "2026-03-09 13:00", "2026-03-09T23:59:59.5"}) {
+        SCOPED_TRACE(cut);
+        const std::string before = json("2026-03-08", cut);
+        const std::string after = json(cut, "2026-03-09");
+        for (const char* key : keys) {
+            EXPECT_NEAR(jsonNumber(before, key) + jsonNumber(after, key), jsonNumber(whole, key),
+                        0.0005)
+                << key;
+        }
+        // The timesheet rounds each day to the minute: cuts on whole minutes add up, before
+        // a timesheet day's start too.
+        if (std::count(cut, cut + std::strlen(cut), ':') == 1) {
+            std::map<std::string, double> parts = hours("2026-03-08", cut);
+            for (const auto& [day, sum] : hours(cut, "2026-03-09")) {
+                parts[day] += sum;
+            }
+            const std::map<std::string, double> all = hours("2026-03-08", "2026-03-09");
+            ASSERT_EQ(parts.size(), all.size());
+            for (const auto& [day, sum] : all) {
+                EXPECT_NEAR(parts[day], sum, 0.0002) << day;
+            }
+        }
+    }
+    // A day cut takes none of its summary, which holds the whole day: a copy of the log,
+    // summarised by a first report, reads the same.
+    const std::filesystem::path copy =
+        std::filesystem::temp_directory_path() / "activity-report-cut-summaries";
+    std::filesystem::remove_all(copy);
+    std::filesystem::copy(logs / "basic", copy);
+    const auto cached = [&](const std::string& from, const std::string& to) {
+        return csvWithSummaries(copy, from, to);
+    };
+    cached("2026-03-08", "2026-03-09");
+    ASSERT_TRUE(std::filesystem::exists(logformat::summaryFolder(copy))) << "no summaries made";
+    for (const auto& [from, to] : {std::pair{"2026-03-08 12:00", "2026-03-09 09:20"},
+                                   std::pair{"2026-03-08", "2026-03-09 10:00"}}) {
+        EXPECT_EQ(cached(from, to),
+                  run({"--from", from, "--to", to, "--format", "csv", "--include-away"}).output.out)
+            << from << " to " << to;
+    }
+    std::filesystem::remove_all(copy);
+
+    // The event 09:00 to 10:00 cut at 09:20 leaves 40 minutes of it.
+    EXPECT_EQ(run({"--from", "2026-03-09 09:20", "--to", "2026-03-09 10:00", "--format", "csv"})
+                  .output.out,
+              "app,seconds,percent\r\nMicrosoft Word,2400.000,100.0\r\n");
+}
+
+// Days still to come, with nothing in them: a word and status 3, and no empty table.
+TEST(ReportDates, DaysStillToComeSaySo) {
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+    };
+    const Case cases[] = {
+        {{"--day", "2026-03-11"}, 3},
+        {{"--from", "2026-3-11", "--to", "2026-03-12"}, 3},
+        {{"--from", "10:30"}, 3},
+        {{"--from", "2026-03-10 10:00"}, 3},
+        {{"--day", "2026-03-11", "--format", "timesheet"}, 3},
+        {{"--week"}, 0}, // begun already
+        {{"--from", "9:30"}, 0},
+        {{"--day", "today"}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.front() + " " + c.arguments.back());
+        const ReportRun result = run(c.arguments);
+        EXPECT_EQ(result.status, c.status) << result.output.err;
+        if (c.status == 3) {
+            EXPECT_TRUE(result.output.out.empty()) << result.output.out;
+            EXPECT_NE(result.output.err.find(" is still to come: nothing is recorded yet (it is "
+                                             "2026-03-10 10:00 now)"),
+                      std::string::npos)
+                << result.output.err;
+        }
+    }
+    // Recorded there all the same (a clock set ahead): the report shows it.
+    const ReportRun ahead =
+        run({"--dir", (logs / "hostile").string(), "--day", "2026-03-11", "--format", "csv"});
+    EXPECT_EQ(ahead.status, 0) << ahead.output.err;
+    EXPECT_NE(ahead.output.out.find("\r\n"), ahead.output.out.size() - 2);
 }

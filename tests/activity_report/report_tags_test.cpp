@@ -138,9 +138,14 @@ TEST_F(TagCommandTest, BadTagsAreRefusedAndLeaveNoLine) {
         {{"--from", from, "--to", to, "Work/"}, 2, "can't be empty"},
         {{"--from", from, "--to", to, "a\x1b[31mb"}, 2, "control characters"},
         {{"--from", from, "--to", to, "caf\xE9"}, 2, "isn't UTF-8"},
-        {{"--from", from, "--to", to}, 2, "needs --from, --to and a label"},
-        {{"--from", from, "x"}, 2, "needs --from, --to and a label"},
-        {{"--from", "10:00", "--to", to, "x"}, 2, "--from: not a time of the form"},
+        {{"--from", from, "--to", to}, 2, "needs --from and --to (or --last) and a label"},
+        {{"--from", from, "x"}, 2, "needs --from and --to (or --last) and a label"},
+        {{"--last", "30m"}, 2, "needs --from and --to (or --last) and a label"},
+        {{"--from", "10:0", "--to", to, "x"}, 2, "--from: not a time of the form"},
+        {{"--last", "30m", "--from", from, "x"}, 2, "excludes"},
+        {{"--last", "0s", "x"}, 2, "--last: \"0s\" is no time"},
+        {{"--last", "half an hour", "x"}, 2, "--last: not a duration"},
+        {{"--from", "10:30", "--to", "10:15", "x"}, 2, "is not after --from"},
         {{"--from", from, "--to", "2026-03-09 25:00", "x"}, 2, "--to: not a time"},
         {{"--from", "2026-03-09 10:00+99:00", "--to", to, "x"},
          2,
@@ -162,6 +167,41 @@ TEST_F(TagCommandTest, BadTagsAreRefusedAndLeaveNoLine) {
                    "--to", to, "x"}),
               2);
     EXPECT_NE(output.err.find("give one --dir"), std::string::npos) << output.err;
+}
+
+// A tag said as people say it: the last half hour, or times of today.
+TEST_F(TagCommandTest, TheLastMinutesAndTimesOfToday) {
+    const std::int64_t now = tenOClock.nowMs, minute = 60'000;
+    struct Case {
+        std::vector<std::string> arguments;
+        std::int64_t fromMs, toMs;
+        std::string said; // what the command answers
+    };
+    const Case cases[] = {
+        {{"--last", "30m"}, now - 30 * minute, now, "Tagged 2026-03-10 09:30 to 10:00 as x"},
+        {{"--last", "90"}, now - 90'000, now, "Tagged 2026-03-10 09:58:30 to 10:00 as x"},
+        {{"--last", "1.5h"}, now - 90 * minute, now, "Tagged 2026-03-10 08:30 to 10:00 as x"},
+        {{"--from", "9:05", "--to", "09:50"},
+         now - 55 * minute,
+         now - 10 * minute,
+         "Tagged 2026-03-10 09:05 to 09:50 as x"},
+        {{"--from", "2026-3-9 23:00", "--to", "0:30"},
+         now - 11 * 60 * minute,
+         now - 9 * 60 * minute - 30 * minute,
+         "Tagged 2026-03-09 23:00 to 2026-03-10 00:30 as x"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = c.arguments;
+        arguments.push_back("x");
+        ASSERT_EQ(tag(arguments), 0) << c.arguments[1] << ": " << output.err;
+        EXPECT_EQ(output.out.rfind(c.said, 0), 0u) << output.out;
+        ASSERT_EQ(tag({"--list"}), 0);
+        const auto file = readTagFile(folder);
+        ASSERT_TRUE(file);
+        ASSERT_FALSE(file->tags.empty());
+        EXPECT_EQ(file->tags.back().fromMs, c.fromMs) << c.arguments[1];
+        EXPECT_EQ(file->tags.back().toMs, c.toMs) << c.arguments[1];
+    }
 }
 
 // Where the clocks change, a tag's ends are the moments the parser names, as forget's.

@@ -118,3 +118,36 @@ TEST(CivilTime, NextMidnightByTheEventsOwnOffsets) {
     ASSERT_TRUE(second);
     EXPECT_EQ(formatTimestamp(*second), "2026-04-05T00:00:00.000-04:00");
 }
+
+// Days as people name them, from one "today": words, days back, and dates without
+// leading zeros; what is not a day is refused.
+TEST(CivilTime, DaysAsPeopleNameThem) {
+    const CivilDate today{2026, 3, 1};
+    const std::pair<const char*, std::optional<CivilDate>> cases[] = {
+        {"today", today},
+        {"yesterday", CivilDate{2026, 2, 28}},
+        {"-1", CivilDate{2026, 2, 28}},
+        {"-0", today},
+        {"-366", CivilDate{2025, 2, 28}},
+        {"2026-12-8", CivilDate{2026, 12, 8}},
+        {"2026-1-08", CivilDate{2026, 1, 8}},
+        {"2024-2-29", CivilDate{2024, 2, 29}},
+        {"2026-2-29", std::nullopt},
+        {"2026-12-", std::nullopt},
+        {"2026-123-1", std::nullopt},
+        {"26-12-8", std::nullopt},
+        {"-", std::nullopt},
+        {"-100001", std::nullopt},
+        {"+1", std::nullopt},
+        {"Yesterday ", std::nullopt},
+    };
+    for (const auto& [text, date] : cases) {
+        EXPECT_EQ(parseDay(text, today), date) << text;
+    }
+    // Weekdays across a year's end: 2026-12-28 is a Monday, 2027-01-03 a Sunday.
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(daysSinceMonday(civilFromDays(daysFromCivil({2026, 12, 28}) + i)), i);
+    }
+    EXPECT_EQ(daysSinceMonday({1970, 1, 1}), 3);
+    EXPECT_EQ(daysSinceMonday({1969, 12, 29}), 0);
+}

@@ -39,7 +39,11 @@ TEST(LocalTime, OtherShapesAndWhatIsRefused) {
         {"2026-10-31 16:30-14:00", 1'793'514'600'000, ""},
         {"2026-11-01 12:15+05:45", 1'793'514'600'000, ""},
         {"2026-11-01", 0, "not a time"},
-        {"2026-11-01 1:30", 0, "not a time"},
+        // As people type them: no leading zeros.
+        {"2026-3-8 3:30", 1'772'955'000'000, ""},
+        {"2026-03-8T3:30:05.25", 1'772'955'005'250, ""},
+        {"2026-11-01 123:00", 0, "not a time"},
+        {"10:00", 0, "not a time"},
         {"2026-11-01 24:00", 0, "not a time"},
         {"2026-02-30 10:00", 0, "not a time"},
         {"2026-11-01 10:00:60", 0, "not a time"},
@@ -76,4 +80,34 @@ TEST(LocalTime, WrittenBackItReadsAsTheSameMoment) {
     EXPECT_EQ(formatLocalTime(1'793'514'600'000, newYork), "2026-11-01 01:30-05:00");
     EXPECT_EQ(formatLocalTime(1'772'953'200'000, newYork), "2026-03-08 03:00");
     EXPECT_EQ(formatLocalTime(1'772'955'005'250, newYork), "2026-03-08 03:30:05.250");
+}
+
+// A bare time is on the day given for it: the command's today.
+TEST(LocalTime, ABareTimeIsOnTheDayGiven) {
+    const CivilDate today{2026, 3, 8};
+    struct Case {
+        std::string text;
+        std::int64_t unixMs; // 0: refused
+    };
+    const Case cases[] = {
+        {"3:30", 1'772'955'000'000},
+        {"03:30", 1'772'955'000'000},
+        {"02:30", 1'772'953'200'000}, // skipped: the moment the clocks jump
+        {"3:30:05Z", 1'772'940'605'000},
+        {"2026-3-9 3:30", 1'772'955'000'000 + 86'400'000},
+        {"3:3", 0},
+        {"3", 0},
+        {"today 3:30", 0},
+        {":30", 0},
+    };
+    for (const Case& c : cases) {
+        const LocalTimeParse parsed = parseLocalTime(c.text, newYork, today);
+        if (c.unixMs == 0) {
+            EXPECT_FALSE(parsed.moment) << c.text;
+            EXPECT_NE(parsed.problem.find("or \"HH:MM\""), std::string::npos) << parsed.problem;
+        } else {
+            ASSERT_TRUE(parsed.moment) << c.text << ": " << parsed.problem;
+            EXPECT_EQ(parsed.moment->unixMs, c.unixMs) << c.text;
+        }
+    }
 }
