@@ -69,10 +69,9 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     options.cacheDirectory = logformat::summaryCacheRoot();
 
     // The rules, read whole before any day: a bad file stops the report, with nothing
-    // applied.
+    // applied. Every grouping reads them, for the names and categories of [[app]].
     ProjectClassifier projects;
-    const bool wantRules = options.rulesFile || options.by == GroupBy::project;
-    if (wantRules && (options.rulesFile || !defaultRules.empty())) {
+    if (options.rulesFile || !defaultRules.empty()) {
         RulesRead read =
             readRulesFile(options.rulesFile.value_or(defaultRules), options.rulesFile.has_value());
         if (!read.rules) {
@@ -80,6 +79,9 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
             return 2;
         }
         options.ruleTextFields = read.rules->textFields;
+        options.apps = read.rules->apps;
+        // A day's summary holds the sampler's names and categories.
+        options.useSummaries = options.useSummaries && options.apps.empty();
         projects = ProjectClassifier(std::move(*read.rules));
     }
     const Grouper grouper{options.by, &projects, options.depth};
