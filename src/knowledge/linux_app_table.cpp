@@ -205,7 +205,30 @@ LinuxTable buildLinuxTable() {
 
 const LinuxTable linuxTable = buildLinuxTable();
 
+// The windows of one process that are different programs, each known by its title's
+// end and standing for the app id its windows have on Wayland.
+struct TitleVariant {
+    const wchar_t* executable;
+    std::string_view titleEnd;
+    const wchar_t* appId;
+};
+constexpr TitleVariant titleVariants[] = {
+    {L"soffice.bin", " - LibreOffice Writer", L"libreoffice-writer"},
+    {L"soffice.bin", " - LibreOffice Calc", L"libreoffice-calc"},
+    {L"soffice.bin", " - LibreOffice Impress", L"libreoffice-impress"},
+};
+
 } // namespace
+
+const AppEntry* linuxAppForTitle(const AppEntry* entry, std::string_view title) {
+    for (const TitleVariant& variant : titleVariants) {
+        if (title.ends_with(variant.titleEnd) &&
+            entry == lookupLinuxApp(variant.executable, L"", false)) {
+            return lookupLinuxApp(variant.appId, L"", true);
+        }
+    }
+    return entry;
+}
 
 const AppEntry* lookupLinuxApp(const std::wstring& name, const std::wstring& path, bool appId) {
     if (appId) {

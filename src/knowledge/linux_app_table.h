@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct AppEntry;
@@ -13,6 +14,11 @@ struct AppEntry;
 // app ids and executable names. Null for a program the table doesn't know, and always
 // in the Windows build.
 const AppEntry* lookupLinuxApp(const std::wstring& name, const std::wstring& path, bool appId);
+
+// The entry of one of ENTRY's windows by its title (UTF-8): LibreOffice's one process
+// shows Writer, Calc and Impress, each named at the end of its windows' titles. ENTRY
+// itself for any other window or program.
+const AppEntry* linuxAppForTitle(const AppEntry* entry, std::string_view title);
 
 // Every executable file name and app id the table holds.
 std::vector<std::wstring> linuxAppNames();

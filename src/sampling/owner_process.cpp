@@ -1,6 +1,7 @@
 #include "sampling/owner_process.h"
 
 #include "knowledge/app_table.h"
+#include "knowledge/linux_app_table.h"
 #include "platform/platform.h"
 #include "sampling/foreground_capture.h"
 
@@ -43,6 +44,9 @@ ProcessRecord* identifyOwnerProcess(ActivityRecord& record) {
     const std::wstring exeName = executableFileName(pid, modulePath);
     // A process opened for pid 0 is the app id a Wayland compositor named the window by.
     const AppEntry* entry = lookupOwnerApp(exeName, modulePath, pid == 0);
+    if (record.titleLength > 0) {
+        entry = linuxAppForTitle(entry, record.title);
+    }
 
     auto* process = static_cast<ProcessRecord*>(platform::allocateZeroed(sizeof(ProcessRecord)));
     auto* exeNameCopy =

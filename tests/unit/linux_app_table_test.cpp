@@ -131,6 +131,31 @@ TEST(LinuxAppTable, NamesCategoriesAndCuratedTitles) {
     }
 }
 
+// LibreOffice's one process shows every component: its window's title says which.
+TEST(LinuxAppTable, LibreOfficeWindowsByTheirTitles) {
+    const AppEntry* office =
+        lookupOwnerApp(L"soffice.bin", L"/usr/lib/libreoffice/program/soffice.bin", false);
+    ASSERT_NE(office, nullptr);
+    struct Window {
+        const char* title;
+        const char* name;
+        CategoryNumber category;
+    };
+    for (const Window w : {Window{"report.odt - LibreOffice Writer", "LibreOffice Writer", 8},
+                           Window{"budget.ods - LibreOffice Calc", "LibreOffice Calc", 9},
+                           Window{"deck.odp - LibreOffice Impress", "LibreOffice Impress", 15},
+                           Window{"LibreOffice", "LibreOffice", 8},
+                           Window{"a - LibreOffice Calc (old)", "LibreOffice", 8}}) {
+        const AppEntry* entry = linuxAppForTitle(office, w.title);
+        ASSERT_NE(entry, nullptr) << w.title;
+        EXPECT_EQ(shown(entry->displayName), w.name) << w.title;
+        EXPECT_EQ(entry->category, w.category) << w.title;
+    }
+    const AppEntry* other = lookupOwnerApp(L"gedit", L"/usr/bin/gedit", false);
+    EXPECT_EQ(linuxAppForTitle(other, "notes - LibreOffice Calc"), other);
+    EXPECT_EQ(linuxAppForTitle(nullptr, "notes - LibreOffice Calc"), nullptr);
+}
+
 TEST(LinuxAppTable, ExecutablesMatchExactlyAndAppIdsOnlyAsAppIds) {
     for (const wchar_t* absent : {L"Firefox", L"firefox.exe", L"org.gnome.Nautilus",
                                   L"libreoffice-calc", L"java", L"studio", L""}) {
