@@ -86,8 +86,9 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
         ->type_name("GROUP")
         ->check(CLI::IsMember({"app", "category", "doc", "folder", "title", "project"}));
     app.add_option("--rules", rules,
-                   "The rules that put time into projects, a TOML file (default: rules.toml "
-                   "in the user's config folder, if there is one)")
+                   "The rules that put time into projects ([[rule]]) and name your own "
+                   "programs ([[app]]), a TOML file (default: rules.toml in the user's config "
+                   "folder, if there is one)")
         ->type_name("FILE");
     app.add_option("--depth", depth,
                    "Roll projects up to their first N levels (default: every level)")

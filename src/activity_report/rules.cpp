@@ -231,7 +231,7 @@ std::optional<Problem> readApp(const toml::table& table, std::size_t index, AppN
         problem.message = std::move(message);
         return problem;
     };
-    // The longest name a report lays out; an executable's file name is shorter still.
+    // A name is for reading and a file name short: anything longer is a slip.
     constexpr std::size_t longestText = 255;
     for (const auto& [key, node] : table) {
         const std::string_view name = key.str();
