@@ -8,7 +8,7 @@ namespace report {
 namespace {
 
 constexpr std::array<std::string_view, 18> names = {
-    "App",   "Browser",  "Message", "Email", "System", "IDE",   "Notes",      "DB edit", "Word",
+    "Other", "Browser",  "Message", "Email", "System", "IDE",   "Notes",      "DB edit", "Word",
     "Excel", "Explorer", "Docker",  "Shell", "Music",  "Photo", "Powerpoint", "Games",   "3D model",
 };
 
@@ -40,6 +40,10 @@ std::optional<std::int64_t> categoryNumber(std::string_view name) {
         }
         return true;
     };
+    // Rules written when 0 was called "App" still name it.
+    if (same(name, "App")) {
+        return 0;
+    }
     for (std::size_t n = 0; n < names.size(); ++n) {
         if (same(name, names[n])) {
             return static_cast<std::int64_t>(n);

@@ -319,8 +319,9 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
         ->type_name("GROUP")
         ->check(CLI::IsMember({"app", "category", "doc", "folder", "title", "project"}));
     app.add_option("--rules", rules,
-                   "The rules that put time into projects, a TOML file (default: rules.toml "
-                   "in the user's config folder, if there is one); without --by, groups by project")
+                   "The rules that put time into projects ([[rule]]) and name your own "
+                   "programs ([[app]]), a TOML file (default: rules.toml in the user's config "
+                   "folder, if there is one); without --by, groups by project")
         ->type_name("FILE");
     app.add_option("--depth", depth,
                    "With --by project: roll projects up to their first N levels (default: every "
@@ -450,10 +451,11 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
     }
     CommandLine result;
     if (!rules.empty() && options.by != GroupBy::project) {
-        // Read all the same (a bad file still stops the report), but nothing else
-        // than a project is named by them.
-        result.err = "activity-report: --rules names projects, and --by " + std::string(byName) +
-                     " shows none: the rules are not applied (--by project applies them)\n";
+        // Read all the same (a bad file still stops the report, and its [[app]] tables
+        // hold for every grouping), but only a project is named by its rules.
+        result.err = "activity-report: --by " + std::string(byName) +
+                     " shows no projects: the [[rule]] tables of --rules are not applied "
+                     "(--by project applies them), its [[app]] tables are\n";
     }
     result.options = std::move(options);
     return result;

@@ -94,6 +94,10 @@ unsigned textFieldsFor(const ReportOptions& options) {
     if (options.htmlFile) {
         keep |= field::app | field::title | field::doc;
     }
+    // What tells the user's programs apart.
+    if (!options.apps.empty()) {
+        keep |= field::app | field::exePath;
+    }
     return keep;
 }
 
@@ -399,6 +403,7 @@ struct LogWalk {
     }
 
     void place(LogEvent& event, std::size_t source) {
+        applyAppNames(options.apps, event);
         buckets.place(event, source, projectOf(event));
     }
 
@@ -567,6 +572,7 @@ struct LogWalk {
         readDayFile(
             path, counts.skippedLines,
             [&](LogEvent& event) {
+                applyAppNames(options.apps, event);
                 const std::string_view project = projectOf(event);
                 builder.add(event, project);
                 buckets.place(event, file.source, project);

@@ -94,7 +94,9 @@ class SummaryBuilder {
 
 // The summary's file: a header line, then the projects' line (when it has one) and a
 // line per fixed GroupBy, so that a reader parses the header and the one list it needs.
-inline constexpr int summaryVersion = 1;
+// Version 2: category 0 is called "Other" (it was "App"), so older summaries are made
+// again.
+inline constexpr int summaryVersion = 2;
 std::string formatSummary(const DaySummary& summary);
 
 using GroupList = std::vector<std::pair<std::string, std::int64_t>>;

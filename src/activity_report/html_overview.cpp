@@ -15,7 +15,8 @@ constexpr double plotRight = 1184;
 constexpr double plotTop = 10;
 constexpr double plotBottom = 230;
 constexpr double svgHeight = 262;
-// The largest lanes named in the legend; the rest, if more, are drawn together as "Other".
+// The largest lanes named in the legend; the rest, if more, are drawn together as
+// "Everything else" ("Other" is category 0's name).
 constexpr std::size_t namedLanes = 11;
 constexpr const char* otherColour = "#cfcfd6";
 constexpr std::int64_t hourMs = 3'600'000;
@@ -70,7 +71,7 @@ std::string overviewHtml(const std::vector<DayBar>& bars,
     std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
         return a.second != b.second ? a.second > b.second : a.first < b.first;
     });
-    // Ranks past the named lanes all share the last entry, "Other".
+    // Ranks past the named lanes all share the last entry, "Everything else".
     std::map<std::string, std::size_t> rank;
     for (std::size_t i = 0; i < ranked.size(); ++i) {
         rank[ranked[i].first] = std::min(i, namedLanes);
@@ -80,7 +81,7 @@ std::string overviewHtml(const std::vector<DayBar>& bars,
     for (std::size_t i = 0; i < ranked.size(); ++i) {
         if (i >= namedLanes) {
             if (i == namedLanes) {
-                legend.emplace_back("Other", otherColour);
+                legend.emplace_back("Everything else", otherColour);
                 legendTimes.push_back(0);
             }
             legendTimes.back() += ranked[i].second;
@@ -121,7 +122,8 @@ std::string overviewHtml(const std::vector<DayBar>& bars,
         const DayBar& bar = bars[d];
         const std::string date = logformat::formatDate(bar.date);
         const double left = plotLeft + slot * static_cast<double>(d) + (slot - barWidth) / 2;
-        // The day's lanes, merged into "Other" where they rank low, from the bottom up.
+        // The day's lanes, merged into "Everything else" where they rank low, from the bottom
+        // up.
         std::vector<std::pair<std::size_t, std::int64_t>> parts;
         std::int64_t dayMs = 0;
         for (const auto& [lane, ms] : bar.times) {

@@ -1,6 +1,7 @@
 // What the user asked the report for.
 #pragma once
 
+#include "activity_report/app_names.h"
 #include "activity_report/day_spans.h"
 #include "logformat/civil_time.h"
 
@@ -51,6 +52,9 @@ struct ReportOptions {
     // The text fields the rules read (logformat::textField), once they are loaded: a
     // project grouping reads these and no others.
     unsigned ruleTextFields = 0;
+    // The user's names and categories for programs ([[app]] in the rules file), given to
+    // each event as it is read.
+    AppNames apps;
     // A project grouping takes a day's totals from its summary only when the summary was
     // made under the same rules (RuleSet::digest), and never on a day a tag may lie on
     // (day numbers): a tag moves time between projects.

@@ -14,6 +14,7 @@
 #include <iterator>
 #include <sstream>
 #include <system_error>
+#include <tuple>
 
 namespace report {
 
@@ -31,13 +32,14 @@ struct Problem {
     std::size_t rule = 0; // 1-based; 0 when not inside one
     std::string key;
     std::string message;
+    std::string_view table = "rule"; // or "app": which kind RULE counts
 };
 
 std::string describe(std::string_view name, const Problem& problem) {
     std::string out(name);
     out += ":" + std::to_string(problem.line) + ":";
     if (problem.rule > 0) {
-        out += " rule " + std::to_string(problem.rule) + ":";
+        out += " " + std::string(problem.table) + " " + std::to_string(problem.rule) + ":";
     }
     if (!problem.key.empty()) {
         out += " " + problem.key + ":";
@@ -109,7 +111,7 @@ std::optional<std::int64_t> categoryOf(const toml::node& node, std::string& why)
             return number->get();
         }
         why = "no category has the number " + std::to_string(number->get()) +
-              " (they are 0 to 17, the report's App, Browser, ... 3D model)";
+              " (they are 0 to 17, the report's Other, Browser, ... 3D model)";
         return std::nullopt;
     }
     if (const auto* name = node.as_string()) {
@@ -117,7 +119,7 @@ std::optional<std::int64_t> categoryOf(const toml::node& node, std::string& why)
             return found;
         }
         why = "no category is called \"" + name->get() +
-              "\" (the names are the report's: App, Browser, Message, ... 3D model; or a "
+              "\" (the names are the report's: Other, Browser, Message, ... 3D model; or a "
               "number, 0 to 17)";
         return std::nullopt;
     }
@@ -217,9 +219,90 @@ readRule(const toml::table& table, std::size_t index, Rule& rule,
     return std::nullopt;
 }
 
-// The rule a line of the file lies in, for a syntax error: the [[rule]] headers before it.
-std::size_t ruleAtLine(std::string_view text, int line) {
+// One [[app]] table into APP.
+std::optional<Problem> readApp(const toml::table& table, std::size_t index, AppName& app) {
+    Problem problem;
+    problem.rule = index;
+    problem.table = "app";
+    problem.line = lineOf(table);
+    const auto fail = [&](const toml::node& node, std::string_view key, std::string message) {
+        problem.line = lineOf(node);
+        problem.key = key;
+        problem.message = std::move(message);
+        return problem;
+    };
+    // A name is for reading and a file name short: anything longer is a slip.
+    constexpr std::size_t longestText = 255;
+    for (const auto& [key, node] : table) {
+        const std::string_view name = key.str();
+        if (name == "category") {
+            std::string why;
+            app.category = categoryOf(node, why);
+            if (!app.category) {
+                return fail(node, name, why);
+            }
+            continue;
+        }
+        if (name != "exe" && name != "name") {
+            return fail(node, name, "not a key of an app (they are exe, name, category)");
+        }
+        const auto* text = node.as_string();
+        if (text == nullptr) {
+            return fail(node, name, "is a string, not " + std::string(typeName(node)));
+        }
+        const std::string& value = text->get();
+        if (value.empty() || value.size() > longestText) {
+            return fail(node, name,
+                        value.empty() ? "is empty"
+                                      : "is longer than " + std::to_string(longestText) + " bytes");
+        }
+        if (name == "name") {
+            app.name = value;
+        } else if (value.find_first_of("/\\") != std::string::npos) {
+            return fail(node, name,
+                        "is the executable's file name (\"backup-tool\", \"Backup.exe\"), not a "
+                        "path");
+        } else {
+            app.exe = value;
+        }
+    }
+    if (app.exe.empty()) {
+        problem.message = "names no exe (exe = \"backup-tool\")";
+        return problem;
+    }
+    if (!app.name && !app.category) {
+        problem.message = "gives neither a name nor a category for " + app.exe;
+        return problem;
+    }
+    return std::nullopt;
+}
+
+// Every [[app]] table of LIST into APPS.
+std::optional<Problem> readApps(const toml::array& list, AppNames& apps) {
+    for (const toml::node& element : list) {
+        AppName app;
+        const std::size_t index = apps.apps.size() + 1;
+        if (auto problem = readApp(*element.as_table(), index, app)) {
+            return problem;
+        }
+        app.line = lineOf(element);
+        int firstLine = 0;
+        if (!apps.add(app, firstLine)) {
+            return Problem{lineOf(*element.as_table()->get("exe")), index, "exe",
+                           "the app at line " + std::to_string(firstLine) + " names " + app.exe +
+                               " already",
+                           "app"};
+        }
+    }
+    return std::nullopt;
+}
+
+// The table a line of the file lies in, for a syntax error: the count of [[rule]] or
+// [[app]] headers before it, of the kind of the last one.
+std::pair<std::string_view, std::size_t> tableAtLine(std::string_view text, int line) {
     std::size_t rules = 0;
+    std::size_t apps = 0;
+    std::string_view last = "rule";
     int at = 1;
     std::size_t from = 0;
     while (at <= line && from <= text.size()) {
@@ -236,11 +319,15 @@ std::size_t ruleAtLine(std::string_view text, int line) {
         }
         if (compact.rfind("[[rule]]", 0) == 0) {
             ++rules;
+            last = "rule";
+        } else if (compact.rfind("[[app]]", 0) == 0) {
+            ++apps;
+            last = "app";
         }
         from = end + 1;
         ++at;
     }
-    return rules;
+    return {last, last == "app" ? apps : rules};
 }
 
 } // namespace
@@ -286,7 +373,7 @@ RulesRead parseRules(std::string_view tomlText, std::string_view name) {
     } catch (const toml::parse_error& error) {
         Problem problem;
         problem.line = static_cast<int>(error.source().begin.line);
-        problem.rule = ruleAtLine(tomlText, problem.line);
+        std::tie(problem.table, problem.rule) = tableAtLine(tomlText, problem.line);
         problem.message = std::string(error.description());
         result.error = describe(name, problem);
         return result;
@@ -294,10 +381,23 @@ RulesRead parseRules(std::string_view tomlText, std::string_view name) {
     RuleSet rules;
     std::array<std::vector<text::PatternSource>, ruleFieldCount> sources;
     for (const auto& [key, node] : document) {
+        if (key.str() == "app") {
+            const auto* list = node.as_array();
+            if (list == nullptr || !list->is_array_of_tables()) {
+                result.error = describe(
+                    name, {lineOf(node), 0, "app", "apps are tables, each headed [[app]]"});
+                return result;
+            }
+            if (auto problem = readApps(*list, rules.apps)) {
+                result.error = describe(name, *problem);
+                return result;
+            }
+            continue;
+        }
         if (key.str() != "rule") {
             result.error = describe(name, {lineOf(node), 0, std::string(key.str()),
                                            "not a part of a rules file, which holds [[rule]] "
-                                           "tables"});
+                                           "and [[app]] tables"});
             return result;
         }
         const auto* list = node.as_array();

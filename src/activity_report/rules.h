@@ -1,7 +1,9 @@
 // The user's rules, which put active time into projects: a TOML file of [[rule]]
-// tables, tried in order, the first that matches naming the project.
+// tables, tried in order, the first that matches naming the project; and [[app]]
+// tables, the user's own names and categories for programs.
 #pragma once
 
+#include "activity_report/app_names.h"
 #include "logformat/log_event.h"
 #include "text/pattern.h"
 
@@ -40,6 +42,7 @@ struct RuleSet {
     std::array<std::vector<std::uint32_t>, ruleFieldCount> setRules; // set member -> rule
     unsigned textFields = 0;   // logformat::textField bits the rules read
     bool usesCategory = false; // whether any rule names categories
+    AppNames apps;             // the [[app]] tables
     // Names these rules in the day summaries, whose project totals hold for them alone:
     // the file's text, hashed with how this program reads it; "none" for no file.
     std::string digest = "none";

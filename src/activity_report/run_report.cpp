@@ -70,11 +70,10 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     options.cacheDirectory = logformat::summaryCacheRoot();
 
     // The rules, read whole before any day: a bad file stops the report, with nothing
-    // applied.
+    // applied. Every grouping reads them, for the names and categories of [[app]].
     ProjectClassifier projects;
-    const bool wantRules = options.rulesFile || options.by == GroupBy::project;
     bool ruleless = options.by == GroupBy::project;
-    if (wantRules && (options.rulesFile || !defaultRules.empty())) {
+    if (options.rulesFile || !defaultRules.empty()) {
         RulesRead read =
             readRulesFile(options.rulesFile.value_or(defaultRules), options.rulesFile.has_value());
         if (!read.rules) {
@@ -83,6 +82,9 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         }
         ruleless = ruleless && read.missing;
         options.ruleTextFields = read.rules->textFields;
+        options.apps = read.rules->apps;
+        // A day's summary holds the sampler's names and categories.
+        options.useSummaries = options.useSummaries && options.apps.empty();
         projects = ProjectClassifier(std::move(*read.rules));
     }
     if (ruleless) {

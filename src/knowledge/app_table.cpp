@@ -1,5 +1,7 @@
 #include "knowledge/app_table.h"
 
+#include "knowledge/linux_app_table.h"
+
 #include <cwchar>
 
 namespace {
@@ -79,4 +81,11 @@ AppTable buildAppTable() {
 const AppEntry* lookupApp(const std::wstring& executableFileName) {
     const auto found = appTable.find(executableFileName);
     return found == appTable.end() ? nullptr : found->second;
+}
+
+const AppEntry* lookupOwnerApp(const std::wstring& name, const std::wstring& path, bool appId) {
+    if (const AppEntry* entry = lookupApp(name)) {
+        return entry;
+    }
+    return lookupLinuxApp(name, path, appId);
 }

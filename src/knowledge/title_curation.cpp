@@ -135,11 +135,50 @@ std::wstring removeEveryMatch(const std::wstring& title, const wchar_t* pattern,
     return result;
 }
 
+// The Linux programs' titles: "page — Mozilla Firefox". Only the last spaced dash
+// counts, and only when the program's name follows it, whole or followed by a space
+// ("GNU Emacs at host", "Google Chrome (Incognito)"); a title of nothing but the name
+// part is kept, or is a private window's.
+bool isNamePart(std::wstring_view part, const AppTitleSuffix& suffix) {
+    for (const std::wstring& name : suffix.names) {
+        if (part.starts_with(name) && (part.size() == name.size() || part[name.size()] == L' ')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+CuratedTitle curateBySuffix(const std::wstring& title, const AppTitleSuffix& suffix) {
+    std::size_t dash = none;
+    std::size_t namePart = 0;
+    for (const wchar_t* separator : {L" - ", L" \u2013 ", L" \u2014 "}) {
+        const std::size_t found = title.rfind(separator);
+        if (found != none && (dash == none || found > dash)) {
+            dash = found;
+            namePart = found + 3;
+        }
+    }
+    const std::wstring_view part = std::wstring_view(title).substr(namePart);
+    if (!isNamePart(part, suffix)) {
+        return {title, title};
+    }
+    if (!suffix.privateMarker.empty() && part.find(suffix.privateMarker) != none) {
+        return {privateCuratedTitle, L""};
+    }
+    if (dash == none) {
+        return {title, title};
+    }
+    return {title.substr(0, dash), title.substr(0, dash)};
+}
+
 } // namespace
 
 CuratedTitle curateTitle(const std::wstring& title, const AppEntry* entry) {
     if (entry == nullptr) {
         return {title, title};
+    }
+    if (entry->titleSuffix != nullptr) {
+        return curateBySuffix(title, *entry->titleSuffix);
     }
     std::wstring curated;
     switch (entry->titleRule) {

@@ -1,5 +1,6 @@
 // The Linux provider: processes through /proc, text through the UTF-8 codec. The
 // window manager calls live in linux_desktop.cpp and the desktops it picks from.
+#include "platform/fd_linux.h"
 #include "platform/linux_desktop.h"
 #include "platform/platform.h"
 #include "platform/text_codec.h"
@@ -44,6 +45,50 @@ bool executableLinkReadable(int processDirectory) {
     return readlinkat(processDirectory, "exe", &first, 1) > 0;
 }
 
+// Whether the process runs bubblewrap, the sandbox Flatpak starts programs in.
+bool runsSandbox(int processDirectory) {
+    char path[4096];
+    const ssize_t read = readlinkat(processDirectory, "exe", path, sizeof path);
+    if (read <= 0 || static_cast<std::size_t>(read) >= sizeof path) {
+        return false;
+    }
+    const std::string_view link(path, static_cast<std::size_t>(read));
+    return link.substr(link.find_last_of('/') + 1) == "bwrap";
+}
+
+// The first child the kernel lists for process PID (its main thread's), or 0.
+std::uint32_t firstChild(int processDirectory, std::uint32_t pid) {
+    const std::string name = "task/" + std::to_string(pid) + "/children";
+    const Fd file(openat(processDirectory, name.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.fd < 0) {
+        return 0;
+    }
+    char text[32] = {};
+    if (read(file.fd, text, sizeof text - 1) <= 0) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10));
+}
+
+// A window said to be bubblewrap's is the sandboxed program's: the process it runs,
+// below a second bwrap where that one is the sandbox's init. The real program names it.
+// DIRECTORY is /proc/PID, opened with FLAGS; the program's directory takes its place.
+void enterSandbox(Fd& directory, std::uint32_t pid, int flags) {
+    constexpr int deepestSandbox = 4;
+    for (int level = 0; level < deepestSandbox && runsSandbox(directory.fd); ++level) {
+        pid = firstChild(directory.fd, pid);
+        if (pid == 0) {
+            return;
+        }
+        Fd child(open(("/proc/" + std::to_string(pid)).c_str(), flags));
+        if (child.fd < 0 || !executableLinkReadable(child.fd)) {
+            return;
+        }
+        directory.reset();
+        directory.fd = child.release();
+    }
+}
+
 } // namespace
 
 // Succeeds when /proc/PID can be opened and its executable link read: a process whose
@@ -56,16 +101,13 @@ ProcessHandle openProcess(std::uint32_t, bool inheritHandle, std::uint32_t pid) 
                                                              : ProcessHandle();
     }
     const std::string path = "/proc/" + std::to_string(pid);
-    const int descriptor =
-        open(path.c_str(), O_RDONLY | O_DIRECTORY | (inheritHandle ? 0 : O_CLOEXEC));
-    if (descriptor < 0) {
+    const int flags = O_RDONLY | O_DIRECTORY | (inheritHandle ? 0 : O_CLOEXEC);
+    Fd directory(open(path.c_str(), flags));
+    if (directory.fd < 0 || !executableLinkReadable(directory.fd)) {
         return ProcessHandle();
     }
-    ProcessHandle process(static_cast<RawHandle>(descriptor) + 1);
-    if (!executableLinkReadable(descriptor)) {
-        return ProcessHandle();
-    }
-    return process;
+    enterSandbox(directory, pid, flags);
+    return ProcessHandle(static_cast<RawHandle>(directory.release()) + 1);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "sampling/owner_process.h"
 
 #include "knowledge/app_table.h"
+#include "knowledge/linux_app_table.h"
 #include "platform/platform.h"
 #include "sampling/foreground_capture.h"
 
@@ -10,8 +11,9 @@ namespace {
 
 const char sharedEmpty[] = "";
 
-// The executable file name: the module path's text after its last separator.
-std::wstring executableFileName(std::uint32_t pid) {
+// The executable file name: the module path's text after its last separator. PATH: the
+// module path as read.
+std::wstring executableFileName(std::uint32_t pid, std::wstring& modulePath) {
     const platform::ProcessHandle process = platform::openProcess(
         platform::processQueryInformation | platform::processVmRead, false, pid);
     if (!process) {
@@ -24,6 +26,7 @@ std::wstring executableFileName(std::uint32_t pid) {
     // The name must leave room for a terminator in the narrow buffer.
     const std::uint32_t end = count < wideBufferUnits ? count : wideBufferUnits - 1;
     for (std::uint32_t i = 0; i < end && path[i] != L'\0'; ++i) {
+        modulePath.push_back(path[i]);
         if (path[i] == separator) {
             name.clear();
         } else {
@@ -37,8 +40,13 @@ std::wstring executableFileName(std::uint32_t pid) {
 
 ProcessRecord* identifyOwnerProcess(ActivityRecord& record) {
     const auto pid = static_cast<std::uint32_t>(record.owner->pid);
-    const std::wstring exeName = executableFileName(pid);
-    const AppEntry* entry = lookupApp(exeName);
+    std::wstring modulePath;
+    const std::wstring exeName = executableFileName(pid, modulePath);
+    // A process opened for pid 0 is the app id a Wayland compositor named the window by.
+    const AppEntry* entry = lookupOwnerApp(exeName, modulePath, pid == 0);
+    if (record.titleLength > 0) {
+        entry = linuxAppForTitle(entry, record.title);
+    }
 
     auto* process = static_cast<ProcessRecord*>(platform::allocateZeroed(sizeof(ProcessRecord)));
     auto* exeNameCopy =

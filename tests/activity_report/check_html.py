@@ -7,8 +7,8 @@ titles stand in attributes), under a heading with each day's weekday. A 3.5-hour
 morning: its axis runs 09 to 13 and the morning fills 7/8 of it; its top documents are the log's. A week: an
 overview of stacked bars first, each bar's parts the log's time per day and lane, every
 bar inside the scale (a longest day of 3.5 hours too), and a plain line for the day with
-nothing recorded; its legend the eleven largest lanes and "Other". The day the clocks go back reads 01
-twice. No page loads anything, runs anything, or carries an event handler.
+nothing recorded; its legend the eleven largest lanes and "Everything else". The day the clocks
+go back reads 01 twice. No page loads anything, runs anything, or carries an event handler.
    check_html.py REPORT LOGS OUT"""
 import html.parser
 import json
@@ -23,7 +23,7 @@ report, logs, out = sys.argv[1], sys.argv[2], sys.argv[3]
 os.makedirs(out, exist_ok=True)
 HOSTILE = "</title><script>alert(1)</script>"
 ATTRIBUTE = "x\" onmouseover=\"alert(1)"
-NAMES = ["App", "Browser", "Message", "Email", "System", "IDE", "Notes", "DB edit", "Word",
+NAMES = ["Other", "Browser", "Message", "Email", "System", "IDE", "Notes", "DB edit", "Word",
          "Excel", "Explorer", "Docker", "Shell", "Music", "Photo", "Powerpoint", "Games",
          "3D model"]
 failures = []
@@ -406,7 +406,7 @@ if any(len(fills) != 1 for fills in colours.values()) or \
     failures.append(f"a project's colour changes, or two share one: {colours}")
 
 # The overview's legend: the eleven largest lanes by name, largest first, and any more as
-# one "Other" with their time; the bars' parts the same.
+# one "Everything else" with their time (category 0 is "Other"); the bars' parts the same.
 for count in (11, 12, 18):
     folder = os.path.join(out, f"lanes-{count}")
     os.makedirs(folder, exist_ok=True)
@@ -429,7 +429,7 @@ for count in (11, 12, 18):
                     "--html", page], capture_output=True, check=True)
     dom = dom_of(page)
     if len(want) > 11:
-        want = want[:11] + [("Other", sum(ms for _, ms in want[11:]))]
+        want = want[:11] + [("Everything else", sum(ms for _, ms in want[11:]))]
     legend = [span.content() for span in dom.all("span", "item")]
     if legend != [f"{name} {clock(ms)}" for name, ms in want]:
         failures.append(f"{count} lanes: the legend reads {legend}, expected {want}")

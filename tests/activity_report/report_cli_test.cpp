@@ -461,8 +461,8 @@ TEST(ReportProjects, TheDefaultRulesFileMayBeMissingANamedOneMayNot) {
     EXPECT_EQ(found.output.err.find("rules"), std::string::npos) << found.output.err;
     const ReportRun bad = runWithRules(byProject, rulesFolder / "bad" / "regex.toml");
     EXPECT_EQ(bad.status, 2);
-    // A --by that needs no rules doesn't read the default file.
-    EXPECT_EQ(runWithRules({"--day", "2026-03-09"}, rulesFolder / "bad" / "regex.toml").status, 0);
+    // Every --by reads the default file, for its [[app]] tables: a bad one stops them all.
+    EXPECT_EQ(runWithRules({"--day", "2026-03-09"}, rulesFolder / "bad" / "regex.toml").status, 2);
     // A file the user names must be there.
     std::vector<std::string> named = byProject;
     named.insert(named.end(), {"--rules", (rulesFolder / "no-such-rules.toml").string()});
@@ -488,8 +488,8 @@ TEST(ReportProjects, RulesChooseTheGroupingAndDepthNeedsProjects) {
         {{"--rules", rules, "--by", "app"},
          0,
          "Microsoft Word",
-         "activity-report: --rules names projects, and --by app shows none: the rules are not "
-         "applied (--by project applies them)\n"},
+         "activity-report: --by app shows no projects: the [[rule]] tables of --rules are not "
+         "applied (--by project applies them), its [[app]] tables are\n"},
         {{"--depth", "2"}, 2, "", "--depth rolls projects up to their first levels; --by app"},
         {{"--depth", "2", "--by", "title", "--rules", rules}, 2, "", "--by title has no projects"},
     };
@@ -511,6 +511,62 @@ TEST(ReportProjects, RulesChooseTheGroupingAndDepthNeedsProjects) {
                 << label << result.output.err;
         }
     }
+}
+
+// [[app]] names and categorises programs when the report runs, over all the log: in
+// every grouping, in the rules that read app and category, and on days whose summaries
+// were made before, which hold the sampler's names. Category 0 reads "Other".
+TEST(ReportApps, TheUsersNamesAndCategoriesHoldForAllHistory) {
+    const auto folder = std::filesystem::temp_directory_path() / "activity-report-apps";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const auto log = folder / "log";
+    std::filesystem::copy(logs / "basic", log);
+    const auto rules = folder / "rules.toml";
+    std::ofstream(rules) << R"([[app]]
+exe = "winword.exe"   # any letter case
+name = "Writer"
+category = "Notes"
+
+[[app]]
+exe = "Spotify.exe"
+category = 0
+
+[[rule]]
+project = "Writing"
+app = "^Writer$"
+category = "notes"
+)";
+    // With summaries, unlike run(): the closed days' are made by the first report.
+    const Clock tenOClock{1'773'133'200'000, [](std::int64_t) { return std::int32_t{60}; }};
+    const auto report = [&](const std::string& by, const std::filesystem::path& rulesFile) {
+        ReportRun result{};
+        result.status = runReport({"activity-report", "--dir", log.string(), "--from", "2026-03-08",
+                                   "--to", "2026-03-10", "--by", by, "--format", "csv"},
+                                  tenOClock, log, result.output, rulesFile);
+        EXPECT_EQ(result.status, 0) << result.output.err;
+        return csvRows(result.output.out);
+    };
+    const auto byApp = report("app", {});
+    const auto byCategory = report("category", {});
+    ASSERT_EQ(byApp.count("Microsoft Word"), 1u);
+    const std::string word = byApp.at("Microsoft Word"), music = byCategory.at("Music");
+
+    const auto named = report("app", rules);
+    EXPECT_EQ(named.count("Microsoft Word"), 0u);
+    EXPECT_EQ(named.count("Writer") ? named.at("Writer") : "", word);
+    EXPECT_EQ(named.at("Spotify"), byApp.at("Spotify")) << "a category alone keeps the name";
+    const auto categorised = report("category", rules);
+    EXPECT_EQ(categorised.count("Notes") ? categorised.at("Notes") : "", word);
+    EXPECT_EQ(categorised.count("Other") ? categorised.at("Other") : "", music);
+    EXPECT_EQ(categorised.count("Music") + categorised.count("Word"), 0u);
+    const auto projects = report("project", rules);
+    EXPECT_EQ(projects.count("Writing") ? projects.at("Writing") : "", word);
+
+    // The summaries made meanwhile hold the sampler's names still.
+    EXPECT_EQ(report("app", {}), byApp);
+    EXPECT_EQ(report("category", {}), byCategory);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(ReportProjects, ABadRulesFileSaysWhereAndStops) {
@@ -538,6 +594,14 @@ TEST(ReportProjects, ABadRulesFileSaysWhereAndStops) {
         {"category-numbered-name.toml", ":3: rule 1: category: ", "\"Category 99\""},
         {"empty-category.toml", ":3: rule 1: category: ", "empty list"},
         {"not-rule.toml", ":1: rules: ", "[[rule]]"},
+        {"app-unknown-key.toml", ":7: app 1: nmae: ", "not a key of an app"},
+        {"app-no-exe.toml", ":1: app 1: ", "names no exe"},
+        {"app-path.toml", ":2: app 1: exe: ", "not a path"},
+        {"app-category.toml", ":3: app 1: category: ", "no category has the number 18"},
+        {"app-nothing.toml", ":1: app 1: ", "neither a name nor a category"},
+        {"app-twice.toml", ":6: app 2: exe: ", "the app at line 1 names TOOL already"},
+        {"app-type.toml", ":3: app 1: name: ", "a string"},
+        {"app-syntax.toml", ":6: app 1: ", "string"},
     };
     for (const Case& c : cases) {
         const std::string file = (rulesFolder / "bad" / c.file).string();

@@ -222,7 +222,14 @@ TEST(ForeignToplevel, TitleAndAppIdWithoutPid) {
     ASSERT_TRUE(focus(known));
     EXPECT_EQ(sample(withoutIpc).out,
               line("a.docx - Word", "a.docx", "a.docx", "0", "Microsoft Word", "", 8));
-    // The activated one of the two, not the last listed.
+    // So does a Linux program's, in any letter case.
+    const Window files(nativeClientPath, "client",
+                       {"--title=Documents \u2014 Dolphin", "--app-id=ORG.KDE.DOLPHIN"});
+    ASSERT_TRUE(files.ready());
+    ASSERT_TRUE(focus(files));
+    EXPECT_EQ(sample(withoutIpc).out,
+              line("Documents \u2014 Dolphin", "Documents", "Documents", "0", "Dolphin", "", 10));
+    // The activated one, not the last listed.
     ASSERT_TRUE(focus(native));
     EXPECT_EQ(sample(withoutIpc).out,
               line(title, curated, curated, "0", "org.example.Editor", "", 0));

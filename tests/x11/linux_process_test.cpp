@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 extern char** environ;
@@ -155,6 +156,63 @@ TEST(LinuxProcess, ReplacedExecutableKeepsItsPath) {
     const RunningCopy named("sleep (deleted)");
     ASSERT_GT(named.pid(), 0);
     EXPECT_EQ(modulePath(named.pid()), wide(named.path()));
+}
+
+std::wstring imagePath(pid_t pid) {
+    const platform::ProcessHandle process =
+        platform::openProcess(queryAccess, false, static_cast<std::uint32_t>(pid));
+    wchar_t buffer[1024] = L"";
+    const std::uint32_t units = platform::getProcessImageFileNameW(process, buffer, 1024);
+    return std::wstring(buffer, units);
+}
+
+// The first child the kernel lists for PID, and its executable; 0 while it has none.
+std::pair<pid_t, std::filesystem::path> firstChildOf(pid_t pid) {
+    const std::string task = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid);
+    std::ifstream children(task + "/children");
+    pid_t child = 0;
+    if (pid <= 0 || !(children >> child)) {
+        return {0, {}};
+    }
+    std::error_code error;
+    return {child, std::filesystem::read_symlink("/proc/" + std::to_string(child) + "/exe", error)};
+}
+
+// Flatpak's bubblewrap owns no window itself: a window said to be its is named by the
+// program it runs, through a second bwrap as the sandbox's init. Here a shell called
+// bwrap runs a shell called bwrap that runs sleep; a bwrap with no child stays itself.
+TEST(LinuxProcess, SandboxNamedByTheProgramItRuns) {
+    std::string folder = (std::filesystem::temp_directory_path() / "sandbox-XXXXXX").string();
+    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    std::string bwrap = (std::filesystem::path(folder) / "bwrap").string();
+    std::filesystem::copy_file("/bin/sh", bwrap);
+    std::string option = "-c";
+    std::string inner = bwrap + " -c 'sleep 60; true'; true";
+    char* argv[] = {bwrap.data(), option.data(), inner.data(), nullptr};
+    pid_t outer = -1;
+    ASSERT_EQ(posix_spawn(&outer, bwrap.c_str(), nullptr, nullptr, argv, environ), 0);
+    // Until the sandbox's program runs.
+    std::filesystem::path program;
+    for (int tries = 0; tries < 500 && program.filename() != "sleep"; ++tries) {
+        usleep(10'000);
+        program = firstChildOf(firstChildOf(outer).first).second;
+    }
+    EXPECT_EQ(program.filename(), "sleep");
+    EXPECT_EQ(modulePath(outer), wide(program));
+    EXPECT_EQ(imagePath(outer), wide(program));
+    const pid_t innerShell = firstChildOf(outer).first;
+    const pid_t sleeper = firstChildOf(innerShell).first;
+    for (const pid_t pid : {sleeper, innerShell, outer}) {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+        }
+    }
+    waitpid(outer, nullptr, 0);
+
+    const RunningCopy alone("bwrap");
+    ASSERT_GT(alone.pid(), 0);
+    EXPECT_EQ(modulePath(alone.pid()), wide(alone.path()));
+    std::filesystem::remove_all(folder);
 }
 
 TEST(LinuxProcess, ExecutablePathOfNoProcessIsEmpty) {
