@@ -205,13 +205,12 @@ std::string documentsHtml(const Day& day) {
     return out + "</table>\n";
 }
 
-std::string coverageHtml(const Coverage& c) {
-    return "<p class=\"coverage\">Coverage: active " + formatClock(c.activeMs) + ", away " +
-           formatClock(c.awayMs) + ", no window " + formatClock(c.noWindowMs) + ", unavailable " +
-           formatClock(c.unavailableMs) + ", not recorded " + formatClock(c.notRecordedMs) +
-           " of " + formatClock(c.spanMs) + ", " + std::to_string(c.gapsOverAMinute) +
-           (c.gapsOverAMinute == 1 ? " gap" : " gaps") + " over a minute" +
-           (c.taggedMs > 0 ? "; tags over " + formatClock(c.taggedMs) : std::string()) + ".</p>\n";
+std::string coverageHtml(const Coverage& c, bool withDates) {
+    std::string parts;
+    for (const std::string& part : coverageParts(c, withDates)) {
+        parts += (parts.empty() ? "" : ", ") + part;
+    }
+    return "<p class=\"coverage\">Coverage: " + escapeHtml(parts) + ".</p>\n";
 }
 
 std::string tooltip(const Piece& piece) {
@@ -351,7 +350,7 @@ void HtmlPage::addDay(const Day& day, const Totals& dayTotals) {
     }
     if (!recorded) {
         s += "<p class=\"empty\">Nothing was recorded on this day.</p>\n" +
-             coverageHtml(dayTotals.coverage) + "</section>\n";
+             coverageHtml(dayTotals.coverage, false) + "</section>\n";
         (overview_ ? static_cast<std::ostream&>(days_) : out_) << s;
         return;
     }
@@ -454,7 +453,7 @@ void HtmlPage::addDay(const Day& day, const Totals& dayTotals) {
     }
     s += "</p>\n<div class=\"tables\">\n" +
          tableHtml(tableOf(dayTotals, options_.includeAway), options_.by) + documentsHtml(day) +
-         "</div>\n" + coverageHtml(dayTotals.coverage) + "</section>\n";
+         "</div>\n" + coverageHtml(dayTotals.coverage, false) + "</section>\n";
     (overview_ ? static_cast<std::ostream&>(days_) : out_) << s;
 }
 
@@ -480,8 +479,8 @@ bool HtmlPage::finish(const Summary& overall) {
     if (dayCount_ > 1) {
         out_ << "<section class=\"all\">\n<h2>All days, " << daysLabel(overall.first, overall.last)
              << "</h2>\n"
-             << tableHtml(overall.table, overall.by) << coverageHtml(overall.coverage)
-             << "</section>\n";
+             << tableHtml(overall.table, overall.by)
+             << coverageHtml(overall.coverage, overall.first != overall.last) << "</section>\n";
     }
     out_ << "</body>\n</html>\n";
     out_.close();

@@ -75,6 +75,45 @@ std::string capitalised(std::string_view text) {
 
 } // namespace
 
+std::vector<std::string> coverageParts(const Coverage& c, bool withDates) {
+    std::vector<std::string> parts;
+    if (c.firstRecorded && c.lastRecorded) {
+        // The end's date only when it differs from the start's.
+        const std::string first = formatMoment(*c.firstRecorded, withDates);
+        std::string last = formatMoment(*c.lastRecorded, withDates, true);
+        if (withDates && last.compare(0, 11, first, 0, 11) == 0) {
+            last.erase(0, 11);
+        }
+        parts.push_back("recorded " + first + " to " + last);
+        if (c.gapsBetween == 0 && c.notRecordedBetweenMs < 1000) {
+            parts.push_back("no gaps");
+        } else {
+            parts.push_back("not recorded between " + formatClock(c.notRecordedBetweenMs) + " in " +
+                            std::to_string(c.gapsBetween) +
+                            (c.gapsBetween == 1 ? " gap" : " gaps"));
+            for (std::size_t i = 0; i < c.longestGapCount && c.gapsBetween > 1; ++i) {
+                const Gap& gap = c.longestGaps[i];
+                parts.push_back((i == 0 ? "longest " : "") +
+                                formatClock(gap.to.unixMs - gap.from.unixMs) + " from " +
+                                formatMoment(gap.from, withDates));
+            }
+            if (c.gapsBetween == 1 && c.longestGapCount > 0) {
+                parts.back() += " from " + formatMoment(c.longestGaps[0].from, withDates);
+            }
+        }
+    } else {
+        parts.push_back("nothing recorded");
+    }
+    parts.push_back("active " + formatClock(c.activeMs));
+    parts.push_back("away " + formatClock(c.awayMs));
+    parts.push_back("no window " + formatClock(c.noWindowMs));
+    parts.push_back("unavailable " + formatClock(c.unavailableMs));
+    if (c.taggedMs > 0) {
+        parts.push_back("tags over " + formatClock(c.taggedMs));
+    }
+    return parts;
+}
+
 std::string renderText(const Summary& summary) {
     const Table& table = summary.table;
     std::string out = "Time by " + std::string(groupByName(summary.by)) + ", " +
@@ -110,18 +149,8 @@ std::string renderText(const Summary& summary) {
         }
         out += wrapped("Not in the table:", states);
     }
-    const Coverage& c = summary.coverage;
-    std::vector<std::string> coverage = {
-        "active " + formatClock(c.activeMs),
-        "away " + formatClock(c.awayMs),
-        "no window " + formatClock(c.noWindowMs),
-        "unavailable " + formatClock(c.unavailableMs),
-        "not recorded " + formatClock(c.notRecordedMs) + " of " + formatClock(c.spanMs),
-        std::to_string(c.gapsOverAMinute) + (c.gapsOverAMinute == 1 ? " gap" : " gaps") +
-            " over a minute"};
-    if (c.taggedMs > 0) {
-        coverage.push_back("tags over " + formatClock(c.taggedMs));
-    }
+    const std::vector<std::string> coverage =
+        coverageParts(summary.coverage, summary.first != summary.last);
     out += wrapped("Coverage:", coverage);
     return out;
 }

@@ -33,7 +33,8 @@ with open(os.path.join(rounding, "2026-03-12.jsonl"), "w") as day:
         at += ms
 
 # Folders, selection, --by, --include-away; then the table's times, row by row, its
-# total, the coverage line's "not recorded X of Y" and its "tags over" (None: no tags).
+# total, the JSON's unrecorded time "X of Y" (the span) and the coverage line's "tags over"
+# (None: no tags).
 CASES = [
     (["basic"], ["--from", "2026-03-08", "--to", "2026-03-10"], "app", False,
      ["1:40:00", "1:40:00", "1:00:00", "0:45:00", "0:30:00"], "5:35:00", "66:03:30 of 72:00:00",
@@ -71,6 +72,11 @@ def run(args):
     if done.returncode != 0:
         failures.append(f"{args}: exit {done.returncode}: {done.stderr.decode()}")
     return done.stdout.decode("utf-8")
+
+
+def clock(seconds):
+    whole = int(seconds + 0.5)
+    return f"{whole // 3600}:{whole // 60 % 60:02d}:{whole % 60:02d}"
 
 
 def shown(name):
@@ -149,8 +155,21 @@ for folders, selection, by, away, times, total_time, not_recorded, tagged_time i
                                       "unavailable_seconds", "not_recorded_seconds"))
     if abs(parts - coverage["span_seconds"]) > 1e-6:
         failures.append(f"{label}: coverage parts {parts} vs span {coverage['span_seconds']}")
-    if f"not recorded {not_recorded}," not in text.replace("\n  ", " "):
-        failures.append(f"{label}: text coverage is not 'not recorded {not_recorded}': {text}")
+    unrecorded = f"{clock(coverage['not_recorded_seconds'])} of {clock(coverage['span_seconds'])}"
+    if unrecorded != not_recorded:
+        failures.append(f"{label}: JSON not recorded {unrecorded}, expected {not_recorded}")
+    # The line says when recording began and ended, as the JSON does.
+    first, last = coverage["first_recorded"], coverage["last_recorded"]
+    dated = "--from" in selection
+    said = (f"recorded {first[:10] + ' ' if dated else ''}{first[11:19]} to"
+            if first else "nothing recorded")
+    if "Coverage: " + said not in text:
+        failures.append(f"{label}: text coverage doesn't say '{said}': {text}")
+    between = coverage["not_recorded_between_seconds"]
+    gaps = sorted((g["seconds"] for g in coverage["longest_gaps"]), reverse=True)
+    if between > coverage["not_recorded_seconds"] or sum(gaps) > between + 1e-6 \
+            or len(gaps) != min(coverage["gaps_between"], 3):
+        failures.append(f"{label}: the gaps between don't add up: {coverage}")
     tagged = coverage["tagged_seconds"]
     if (tagged_time is None) != (tagged == 0) or tagged > coverage["span_seconds"]:
         failures.append(f"{label}: tagged seconds {tagged}, expected tags over {tagged_time}")
