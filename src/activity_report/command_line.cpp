@@ -63,7 +63,7 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
                  "activity-report"};
     std::vector<std::string> directories;
     std::string day, from, to, by = "app", format = "text", html, rules;
-    int depth = 0, untaggedAway = -1;
+    int depth = 0, untaggedAway = -1, width = 0;
     bool week = false, includeAway = false, noCache = false;
 
     app.add_option("--dir", directories,
@@ -130,6 +130,12 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
                        "tags it")
             ->type_name("MINUTES")
             ->check(CLI::Range(0, 1'000'000));
+    auto* widthOption =
+        app.add_option("--width", width,
+                       "The table's width in columns (default: the terminal's, or COLUMNS; 79 "
+                       "when the output is not a terminal)")
+            ->type_name("N")
+            ->check(CLI::Range(40, 1000));
     app.footer("Label time after the fact (a meeting away from the desk): activity-report tag "
                "--help.");
     dayOption->excludes(fromOption)->excludes(toOption)->excludes(weekOption);
@@ -218,6 +224,12 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
         if (!directories.empty()) {
             options.tagDirectory = directories.front();
         }
+    }
+    if (widthOption->count() > 0) {
+        if (options.format != OutputFormat::text) {
+            return refused("--width is for the text table, not --format " + format);
+        }
+        options.width = width;
     }
     CommandLine result;
     result.options = std::move(options);

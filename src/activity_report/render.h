@@ -18,6 +18,7 @@ struct Summary {
     Table table;
     StateTotals byState{};
     Coverage coverage;
+    int columns = 79; // the text table's width
 };
 
 Summary summaryOf(const ReportOptions& options, const Totals& totals);

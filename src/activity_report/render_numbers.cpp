@@ -67,6 +67,7 @@ Summary summaryOf(const ReportOptions& options, const Totals& totals) {
     summary.table = tableOf(totals, options.includeAway);
     summary.byState = totals.byState;
     summary.coverage = totals.coverage;
+    summary.columns = options.columns;
     return summary;
 }
 

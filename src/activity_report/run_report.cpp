@@ -22,7 +22,7 @@ namespace report {
 
 int runReport(const std::vector<std::string>& arguments, const Clock& clock,
               const std::filesystem::path& defaultDirectory, RunOutput& output,
-              const std::filesystem::path& defaultRules) {
+              const std::filesystem::path& defaultRules, std::optional<int> terminalColumns) {
     if (arguments.size() > 1 && arguments[1] == "tag") {
         std::vector<std::string> rest = arguments;
         rest.erase(rest.begin() + 1);
@@ -37,6 +37,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
         return commandLine.exitCode;
     }
     ReportOptions& options = *commandLine.options;
+    options.columns = options.width.value_or(terminalColumns.value_or(options.columns));
     for (const auto& directory : options.directories) {
         std::error_code error;
         if (directory.empty()) {
