@@ -123,6 +123,8 @@ h3 { font-size: 14px; margin: 0 0 2px; color: #444; }
 section.day, section.all, section.overview { max-width: 1232px; margin: 0 auto 40px;
                                              break-after: page; }
 section:last-of-type, section.empty { break-after: auto; }
+/* A day off screen is laid out and drawn when it is scrolled to: a month opens at once. */
+section.day { content-visibility: auto; contain-intrinsic-size: auto 640px; }
 svg.timeline, svg.overview { display: block; width: 100%; height: auto; }
 svg .lane-label { font-size: 12px; fill: #333; }
 svg .tick { stroke: #d0d0d0; stroke-width: 1; }
