@@ -300,7 +300,7 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
                  "activity-report"};
     std::vector<std::string> directories;
     std::string by = "app", format = "text", html, rules;
-    int depth = 0;
+    int depth = 0, width = 0;
     bool includeAway = false, noCache = false;
     SelectionOptions chosen;
 
@@ -362,6 +362,12 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
                        "longer than MINUTES that no tag lies over, each with the command that "
                        "tags it")
             ->type_name("MINUTES");
+    auto* widthOption =
+        app.add_option("--width", width,
+                       "The table's width in columns (default: the terminal's, or COLUMNS; 79 "
+                       "when the output is not a terminal)")
+            ->type_name("N")
+            ->check(CLI::Range(40, 1000));
     app.footer(
         "Label time after the fact (a meeting away from the desk): activity-report tag "
         "--help.\nExit status: 0; 1 for a missing folder or a file that can't be written; "
@@ -448,6 +454,12 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments,
         if (!directories.empty()) {
             options.tagDirectory = directories.front();
         }
+    }
+    if (widthOption->count() > 0) {
+        if (options.format != OutputFormat::text) {
+            return refused("--width is for the text table, not --format " + format);
+        }
+        options.width = width;
     }
     CommandLine result;
     if (!rules.empty() && options.by != GroupBy::project) {

@@ -2,9 +2,11 @@
 
 #include "activity_report/attribution.h"
 #include "activity_report/categories.h"
+#include "activity_report/text_width.h"
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 
@@ -67,6 +69,8 @@ constexpr double laneHeight = 26;
 constexpr double laneGap = 6;
 constexpr double axisHeight = 26;
 constexpr std::size_t topDocuments = 10;
+constexpr std::size_t cellColumns = 80;
+constexpr std::size_t tooltipColumns = 240;
 
 // A colour per category number, told apart on screen and on paper, and where bars of
 // the overview stack them side by side: no two of the common ones alike.
@@ -118,7 +122,9 @@ h2 { font-size: 18px; margin: 0 0 8px; }
 h3 { font-size: 14px; margin: 0 0 2px; color: #444; }
 section.day, section.all, section.overview { max-width: 1232px; margin: 0 auto 40px;
                                              break-after: page; }
-section:last-of-type { break-after: auto; }
+section:last-of-type, section.empty { break-after: auto; }
+/* A day off screen is laid out and drawn when it is scrolled to: a month opens at once. */
+section.day { content-visibility: auto; contain-intrinsic-size: auto 640px; }
 svg.timeline, svg.overview { display: block; width: 100%; height: auto; }
 svg .lane-label { font-size: 12px; fill: #333; }
 svg .tick { stroke: #d0d0d0; stroke-width: 1; }
@@ -127,9 +133,15 @@ svg .lane-bg { fill: #f4f4f6; }
 svg .away { fill: #8c8c99; fill-opacity: 0.28; }
 svg .unavailable { fill: #d62728; fill-opacity: 0.12; }
 svg .event { stroke: #fff; stroke-width: 0.3; }
+svg path.merged { fill: none; stroke-width: 26px; }
+svg g.lane path.merged { stroke: inherit; }
+svg g.shading path.merged { stroke-width: inherit; }
+svg path.away { stroke: #8c8c99; stroke-opacity: 0.28; }
+svg path.unavailable { stroke: #d62728; stroke-opacity: 0.12; }
 svg .tag { fill: #f2b134; fill-opacity: 0.16; stroke: #c98a00; stroke-width: 1;
            stroke-dasharray: 4 3; }
 svg .tag-label { font-size: 12px; fill: #7a5200; font-weight: bold; }
+p.legend .tag-name { font-weight: bold; color: #7a5200; }
 svg .bar-label { font-size: 11px; fill: #555; text-anchor: middle; }
 svg .scale-label { font-size: 11px; fill: #555; text-anchor: end; }
 p.legend, p.coverage { font-size: 13px; color: #444; margin: 6px 0; }
@@ -196,22 +208,23 @@ std::string documentsHtml(const Day& day) {
     std::string out = "<table class=\"documents\">\n<caption>Top documents</caption>\n"
                       "<tr><th>document</th><th>app</th><th>time</th></tr>\n";
     for (const auto& [key, ms] : top) {
-        const std::string doc = escapeHtml(key.first);
         const std::string app = escapeHtml(key.second.empty() ? "(unknown app)" : key.second);
-        out += "<tr><td class=\"name\" title=\"" + doc + "\">" + doc +
-               "</td><td class=\"app\" title=\"" + app + "\">" + app + "</td><td class=\"time\">" +
-               formatClock(ms) + "</td></tr>\n";
+        // The cell shows 300 pixels of it, its tooltip a few lines: neither needs more
+        // of a name a thousand characters long.
+        out += "<tr><td class=\"name\" title=\"" +
+               escapeHtml(fitColumns(key.first, tooltipColumns)) + "\">" +
+               escapeHtml(fitColumns(key.first, cellColumns)) + "</td><td class=\"app\" title=\"" +
+               app + "\">" + app + "</td><td class=\"time\">" + formatClock(ms) + "</td></tr>\n";
     }
     return out + "</table>\n";
 }
 
-std::string coverageHtml(const Coverage& c) {
-    return "<p class=\"coverage\">Coverage: active " + formatClock(c.activeMs) + ", away " +
-           formatClock(c.awayMs) + ", no window " + formatClock(c.noWindowMs) + ", unavailable " +
-           formatClock(c.unavailableMs) + ", not recorded " + formatClock(c.notRecordedMs) +
-           " of " + formatClock(c.spanMs) + ", " + std::to_string(c.gapsOverAMinute) +
-           (c.gapsOverAMinute == 1 ? " gap" : " gaps") + " over a minute" +
-           (c.taggedMs > 0 ? "; tags over " + formatClock(c.taggedMs) : std::string()) + ".</p>\n";
+std::string coverageHtml(const Coverage& c, bool withDates) {
+    std::string parts;
+    for (const std::string& part : coverageParts(c, withDates)) {
+        parts += (parts.empty() ? "" : ", ") + part;
+    }
+    return "<p class=\"coverage\">Coverage: " + escapeHtml(parts) + ".</p>\n";
 }
 
 std::string tooltip(const Piece& piece) {
@@ -236,9 +249,148 @@ std::string clippedText(double x, double y, double width, double height, const c
            escapeHtml(title) + "</title></text></svg>";
 }
 
+// How wide a tag's label is drawn, in units: 12-pixel bold, about 8 a column, and room
+// either side.
+double tagLabelUnits(std::string_view label) {
+    return 8.0 * static_cast<double>(displayWidth(label)) + 6;
+}
+
 struct Lane {
     std::string name;
     std::int64_t category = -1; // a category lane's number, for its colour
+};
+
+// Tenths of a unit, as short as SVG reads them: "12", "3.5", ".5".
+std::string tenths(std::int64_t value) {
+    std::string out = value < 0 ? "-" : "";
+    const std::int64_t magnitude = value < 0 ? -value : value;
+    if (magnitude >= 10 || magnitude % 10 == 0) {
+        out += std::to_string(magnitude / 10);
+    }
+    if (magnitude % 10 != 0) {
+        out += "." + std::to_string(magnitude % 10);
+    }
+    return out;
+}
+
+// How the events of one row (a lane, or the shading across them) are drawn. An event a
+// pixel wide or more is a rect of its own, with its own tooltip. Narrower ones, which no
+// eye can tell apart, are merged: those less than a pixel apart are one mark, and the
+// marks of a stretch of the row up to mergeWindow units long are one path, whose
+// tooltip says what the stretch held. A month of a busy log stays a page a browser
+// draws at once.
+constexpr double mergeWindow = 100;
+
+class RowDrawing {
+  public:
+    struct Geometry {
+        std::function<double(std::int64_t)> x; // a moment's place, in units
+        double pixelMs = 0;                    // the time one unit stands for
+        double top = 0;
+        double height = 0;
+    };
+    // CLASSES: the rects' class, the paths' with "merged"; COLOUR: the rects' fill, or
+    // none for the class's own (a path's stroke and its width come from the row's group).
+    RowDrawing(const Geometry& geometry, std::string classes, std::string colour, const Day& day)
+        : geometry_(geometry), classes_(std::move(classes)), colour_(std::move(colour)), day_(day) {
+    }
+
+    // Pieces in order of their start; NAME says what the piece was (its app, or its
+    // state), for a merged stretch's tooltip.
+    void add(const Piece& piece, const std::string& name, const std::string& tooltip) {
+        const std::int64_t ms = piece.toMs - piece.fromMs;
+        if (static_cast<double>(ms) >= geometry_.pixelMs) {
+            endStretch();
+            out_ += "<rect class=\"" + classes_ + "\" x=\"" + number(geometry_.x(piece.fromMs)) +
+                    "\" y=\"" + number(geometry_.top) + "\" width=\"" +
+                    number(std::max(geometry_.x(piece.toMs) - geometry_.x(piece.fromMs), 0.5)) +
+                    "\" height=\"" + number(geometry_.height) + "\"" +
+                    (colour_.empty() ? "" : " fill=\"" + colour_ + "\"") + "><title>" +
+                    escapeHtml(tooltip) + "</title></rect>\n";
+            return;
+        }
+        if (stretch_.events > 0 &&
+            geometry_.x(piece.fromMs) - geometry_.x(stretch_.fromMs) > mergeWindow) {
+            endStretch();
+        }
+        if (stretch_.events == 0) {
+            stretch_.fromMs = piece.fromMs;
+            markFrom_ = piece.fromMs;
+            markTo_ = piece.toMs;
+        } else if (static_cast<double>(piece.fromMs - markTo_) < geometry_.pixelMs) {
+            markTo_ = std::max(markTo_, piece.toMs);
+        } else {
+            endMark();
+            markFrom_ = piece.fromMs;
+            markTo_ = piece.toMs;
+        }
+        ++stretch_.events;
+        stretch_.ms += ms;
+        stretch_.toMs = std::max(stretch_.toMs, piece.toMs);
+        stretch_.byName[name] += ms;
+    }
+
+    // The row's markup, once every piece is added.
+    std::string finish() {
+        endStretch();
+        return std::move(out_);
+    }
+
+  private:
+    struct Stretch {
+        std::int64_t fromMs = 0;
+        std::int64_t toMs = 0;
+        std::int64_t ms = 0; // the events' own time
+        std::size_t events = 0;
+        std::map<std::string, std::int64_t> byName;
+        std::string path;     // its marks
+        std::int64_t pen = 0; // where the path's last mark ended, in tenths of a unit
+    };
+
+    // A mark: a line as thick as the row, half a unit long at least.
+    void endMark() {
+        const auto at = static_cast<std::int64_t>(std::lround(geometry_.x(markFrom_) * 10));
+        const auto to = static_cast<std::int64_t>(std::lround(geometry_.x(markTo_) * 10));
+        const std::int64_t length = std::max<std::int64_t>(to - at, 5);
+        stretch_.path += stretch_.path.empty()
+                             ? "M" + tenths(at) + " " +
+                                   tenths(std::lround((geometry_.top + geometry_.height / 2) * 10))
+                             : "m" + tenths(at - stretch_.pen) + " 0";
+        stretch_.path += "h" + tenths(length);
+        stretch_.pen = at + length;
+    }
+
+    void endStretch() {
+        if (stretch_.events == 0) {
+            return;
+        }
+        endMark();
+        std::string title = clockOf({stretch_.fromMs, offsetOn(day_, stretch_.fromMs)}) +
+                            " \xE2\x80\x93 " +
+                            clockOf({stretch_.toMs, offsetOn(day_, stretch_.toMs - 1)}) + "\n" +
+                            std::to_string(stretch_.events) + " short events, " +
+                            formatClock(stretch_.ms) + " in all";
+        const auto most =
+            std::max_element(stretch_.byName.begin(), stretch_.byName.end(),
+                             [](const auto& a, const auto& b) { return a.second < b.second; });
+        if (most != stretch_.byName.end()) {
+            title += "\nmostly " + most->first + " " + formatClock(most->second);
+        }
+        out_ += "<path class=\"" + classes_ + " merged\" d=\"" + stretch_.path +
+                "\" data-events=\"" + std::to_string(stretch_.events) + "\" data-ms=\"" +
+                std::to_string(stretch_.ms) + "\"><title>" + escapeHtml(title) +
+                "</title></path>\n";
+        stretch_ = {};
+    }
+
+    const Geometry& geometry_;
+    std::string classes_;
+    std::string colour_;
+    const Day& day_;
+    Stretch stretch_;
+    std::int64_t markFrom_ = 0;
+    std::int64_t markTo_ = 0;
+    std::string out_;
 };
 
 } // namespace
@@ -350,11 +502,17 @@ void HtmlPage::addDay(const Day& day, const Totals& dayTotals) {
                              recorded ? std::max(recorded->toMs, band.toMs) : band.toMs};
     }
     if (!recorded) {
-        s += "<p class=\"empty\">Nothing was recorded on this day.</p>\n" +
-             coverageHtml(dayTotals.coverage) + "</section>\n";
-        (overview_ ? static_cast<std::ostream&>(days_) : out_) << s;
+        // A run of empty days is one line, written when the run ends.
+        if (emptyLast_ &&
+            logformat::daysFromCivil(*emptyLast_) + 1 == logformat::daysFromCivil(day.date)) {
+            emptyLast_ = day.date;
+        } else {
+            endEmptyDays();
+            emptyFirst_ = emptyLast_ = day.date;
+        }
         return;
     }
+    endEmptyDays();
     const AxisRange range = recordedHours(day, recorded->fromMs, recorded->toMs);
 
     const double laneTop = bands.empty() ? 8 : 8 + tagRowHeight;
@@ -365,10 +523,6 @@ void HtmlPage::addDay(const Day& day, const Totals& dayTotals) {
     const auto x = [&](std::int64_t ms) {
         const double at = static_cast<double>(ms - range.fromMs) / spanMs;
         return plotLeft + std::clamp(at, 0.0, 1.0) * (plotRight - plotLeft);
-    };
-    const auto width = [&](std::int64_t fromMs, std::int64_t toMs) {
-        // A span too short to see still gets a sliver, and its tooltip.
-        return number(std::max(x(toMs) - x(fromMs), 0.5));
     };
 
     s += "<svg class=\"timeline\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " +
@@ -400,65 +554,110 @@ void HtmlPage::addDay(const Day& day, const Totals& dayTotals) {
         s += "<text class=\"tick-label\" x=\"" + number(tx) + "\" y=\"" + number(lanesBottom + 16) +
              "\">" + tick.label + "</text>\n";
     }
-    s += "</g>\n<g class=\"shading\">\n";
+    s += "</g>\n<g class=\"shading\" style=\"stroke-width: " + number(lanesBottom - laneTop + 4) +
+         "\">\n";
+    const double pixelMs = spanMs / (plotRight - plotLeft);
+    const RowDrawing::Geometry shade{x, pixelMs, laneTop - 4, lanesBottom - laneTop + 4};
+    RowDrawing awayRow(shade, "away", "", day), unavailableRow(shade, "unavailable", "", day);
     for (const Piece& piece : day.pieces) {
-        const bool isAway = away(piece.event.state);
-        if (!isAway && piece.event.state != ActivityState::unavailable) {
-            continue;
+        if (away(piece.event.state)) {
+            awayRow.add(piece, stateLabel(piece.event.state), tooltip(piece));
+        } else if (piece.event.state == ActivityState::unavailable) {
+            unavailableRow.add(piece, stateLabel(piece.event.state), tooltip(piece));
         }
-        s += std::string("<rect class=\"") + (isAway ? "away" : "unavailable") + "\" x=\"" +
-             number(x(piece.fromMs)) + "\" y=\"" + number(laneTop - 4) + "\" width=\"" +
-             width(piece.fromMs, piece.toMs) + "\" height=\"" + number(lanesBottom - laneTop + 4) +
-             "\"><title>" + escapeHtml(tooltip(piece)) + "</title></rect>\n";
     }
-    s += "</g>\n";
+    s += awayRow.finish() + unavailableRow.finish() + "</g>\n";
     std::map<std::string_view, std::size_t> laneIndex;
-    std::vector<std::string> laneRects(lanes.size());
+    std::vector<RowDrawing::Geometry> laneGeometry;
+    std::vector<RowDrawing> laneRows;
+    laneGeometry.reserve(lanes.size());
+    laneRows.reserve(lanes.size());
     for (std::size_t lane = 0; lane < lanes.size(); ++lane) {
         laneIndex[lanes[lane].name] = lane;
+        laneGeometry.push_back(
+            {x, pixelMs, laneTop + static_cast<double>(lane) * (laneHeight + laneGap), laneHeight});
+        laneRows.emplace_back(laneGeometry.back(), "event",
+                              colourOf(lanes[lane].name, lanes[lane].category), day);
     }
     for (const Piece& piece : day.pieces) {
         if (piece.event.state != ActivityState::active) {
             continue;
         }
         const std::size_t lane = laneIndex[laneOf(grouper_, piece.event, scratch)];
-        const double y = laneTop + static_cast<double>(lane) * (laneHeight + laneGap);
-        laneRects[lane] += "<rect class=\"event\" x=\"" + number(x(piece.fromMs)) + "\" y=\"" +
-                           number(y) + "\" width=\"" + width(piece.fromMs, piece.toMs) +
-                           "\" height=\"" + number(laneHeight) + "\" fill=\"" +
-                           colourOf(lanes[lane].name, lanes[lane].category) + "\"><title>" +
-                           escapeHtml(tooltip(piece)) + "</title></rect>\n";
+        laneRows[lane].add(piece,
+                           piece.event.app.empty() ? std::string("(unknown app)")
+                                                   : std::string(piece.event.app),
+                           tooltip(piece));
     }
     for (std::size_t lane = 0; lane < lanes.size(); ++lane) {
-        s += "<g class=\"lane\" data-lane=\"" + escapeHtml(lanes[lane].name) + "\">\n" +
-             laneRects[lane] + "</g>\n";
+        s += "<g class=\"lane\" data-lane=\"" + escapeHtml(lanes[lane].name) +
+             "\" style=\"stroke: " + colourOf(lanes[lane].name, lanes[lane].category) + "\">\n" +
+             laneRows[lane].finish() + "</g>\n";
     }
+    // Each band's label on it when it fits there whole, and always in its tooltip and in
+    // the legend: a label cut to its first letter names nothing.
+    std::vector<std::pair<std::string, std::string>> tagTimes; // label, its times on the day
     for (const TagSpan& band : bands) {
         const std::string& label = band.tag->label;
         const double bx = x(band.fromMs);
         const double bw = std::max(x(band.toMs) - bx, 0.5);
-        const std::string title =
-            label + "\n" + clockOn(day, band.fromMs) + " \xE2\x80\x93 " +
+        const std::string times =
+            clockOn(day, band.fromMs) + "\xE2\x80\x93" +
             (band.toMs == day.midnightAfterMs ? std::string("24:00") : clockOn(day, band.toMs));
+        const std::string title = label + "\n" + times;
         s += "<g class=\"tagged\" data-tag=\"" + escapeHtml(label) + "\"><rect class=\"tag\" x=\"" +
              number(bx) + "\" y=\"4\" width=\"" + number(bw) + "\" height=\"" +
-             number(lanesBottom - 4) + "\"><title>" + escapeHtml(title) + "</title></rect>" +
-             clippedText(bx + 3, 4, bw - 4, tagRowHeight - 2, "tag-label", label, title) + "</g>\n";
+             number(lanesBottom - 4) + "\"><title>" + escapeHtml(title) + "</title></rect>";
+        if (tagLabelUnits(label) <= bw) {
+            s += clippedText(bx + 3, 4, bw - 4, tagRowHeight - 2, "tag-label", label, title);
+        }
+        s += "</g>\n";
+        const auto named = std::find_if(tagTimes.begin(), tagTimes.end(),
+                                        [&](const auto& tag) { return tag.first == label; });
+        if (named == tagTimes.end()) {
+            tagTimes.emplace_back(label, times);
+        } else {
+            named->second += ", " + times;
+        }
     }
     s += "</svg>\n<p class=\"legend\">Shaded:<span class=\"swatch\" style=\"background: "
          "#8c8c9947\"></span>away (idle, locked)<span class=\"swatch\" style=\"background: "
          "#d627281f\"></span>collector unavailable";
     if (!bands.empty()) {
         s += "<span class=\"swatch\" style=\"background: #f2b13429; border: 1px dashed "
-             "#c98a00\"></span>tagged";
+             "#c98a00\"></span>tagged:";
+        for (std::size_t i = 0; i < tagTimes.size(); ++i) {
+            s += std::string(i == 0 ? " " : ", ") + "<span class=\"tag-name\">" +
+                 escapeHtml(tagTimes[i].first) + "</span> (" + tagTimes[i].second + ")";
+        }
     }
     s += "</p>\n<div class=\"tables\">\n" +
          tableHtml(tableOf(dayTotals, options_.includeAway), options_.by) + documentsHtml(day) +
-         "</div>\n" + coverageHtml(dayTotals.coverage) + "</section>\n";
+         "</div>\n" + coverageHtml(dayTotals.coverage, false) + "</section>\n";
     (overview_ ? static_cast<std::ostream&>(days_) : out_) << s;
 }
 
+void HtmlPage::endEmptyDays() {
+    if (!emptyFirst_ || !emptyLast_) {
+        return;
+    }
+    const std::string first = logformat::formatDate(*emptyFirst_);
+    const std::int64_t count =
+        logformat::daysFromCivil(*emptyLast_) - logformat::daysFromCivil(*emptyFirst_) + 1;
+    std::string s = "<section class=\"day empty\" id=\"day-" + first +
+                    "\">\n<p class=\"empty\">Nothing was recorded ";
+    s += count == 1 ? "on " + weekdayOf(*emptyFirst_) + " " + first
+                    : "from " + weekdayOf(*emptyFirst_) + " " + first + " to " +
+                          weekdayOf(*emptyLast_) + " " + logformat::formatDate(*emptyLast_) + " (" +
+                          std::to_string(count) + " days)";
+    s += ".</p>\n</section>\n";
+    (overview_ ? static_cast<std::ostream&>(days_) : out_) << s;
+    emptyFirst_.reset();
+    emptyLast_.reset();
+}
+
 bool HtmlPage::finish(const Summary& overall) {
+    endEmptyDays();
     if (overview_) {
         out_ << "<section class=\"overview\">\n<h2>Overview, "
              << daysLabel(overall.first, overall.last) << "</h2>\n"
@@ -480,8 +679,8 @@ bool HtmlPage::finish(const Summary& overall) {
     if (dayCount_ > 1) {
         out_ << "<section class=\"all\">\n<h2>All days, " << daysLabel(overall.first, overall.last)
              << "</h2>\n"
-             << tableHtml(overall.table, overall.by) << coverageHtml(overall.coverage)
-             << "</section>\n";
+             << tableHtml(overall.table, overall.by)
+             << coverageHtml(overall.coverage, overall.first != overall.last) << "</section>\n";
     }
     out_ << "</body>\n</html>\n";
     out_.close();

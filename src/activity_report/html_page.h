@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,8 @@ class HtmlPage {
 
   private:
     std::string colourOf(const std::string& lane, std::int64_t category = -1);
+    // Writes the run of days with nothing recorded that waits, as one line.
+    void endEmptyDays();
 
     std::ofstream out_;
     std::filesystem::path daysFile_;
@@ -64,7 +67,9 @@ class HtmlPage {
     std::vector<Tag> tags_;
     std::size_t dayCount_ = 0;
     std::vector<DayBar> bars_;
-    std::map<std::string, std::string> colours_; // a lane's colour, the same on every day
+    std::map<std::string, std::string> colours_;     // a lane's colour, the same on every day
+    std::optional<logformat::CivilDate> emptyFirst_; // the run of empty days not yet written
+    std::optional<logformat::CivilDate> emptyLast_;
 };
 
 // The overview's SVG and legend: per day a bar of its time stacked by lane, the

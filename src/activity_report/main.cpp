@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
     }
     report::RunOutput output;
     const int status = report::runReport(platform::commandLineArguments(argc, argv), clock,
-                                         logformat::defaultLogDirectory(), output, rules);
+                                         logformat::defaultLogDirectory(), output, rules,
+                                         platform::terminalColumns());
     const bool written = platform::writeStandardOutput(output.out);
     platform::writeStandardError(output.err);
     return status == 0 && !written ? 1 : status;

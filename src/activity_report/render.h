@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace report {
 
@@ -18,6 +19,7 @@ struct Summary {
     Table table;
     StateTotals byState{};
     Coverage coverage;
+    int columns = 79; // the text table's width
 };
 
 Summary summaryOf(const ReportOptions& options, const Totals& totals);
@@ -26,6 +28,15 @@ Summary summaryOf(const ReportOptions& options, const Totals& totals);
 std::string formatClock(std::int64_t ms);                         // h:mm:ss, to the nearest second
 std::string formatSeconds(std::int64_t ms);                       // "1234.567"
 std::string formatPercent(std::int64_t part, std::int64_t whole); // "45.2", to a tenth
+
+// A moment on its own clock, to the second: "2026-12-07 09:05:30", or "09:05:30"
+// without the date. AS_END: midnight is the day before's "24:00:00".
+std::string formatMoment(const logformat::Timestamp& moment, bool withDate, bool asEnd = false);
+
+// The coverage line's parts, each a phrase: when recording began and ended, the gaps
+// between, the time in each state, the time tags lie over. Dates only when WITH_DATES
+// (a selection of several days).
+std::vector<std::string> coverageParts(const Coverage& coverage, bool withDates);
 
 // The selected days: "2026-12-07" or "2026-12-01 to 2026-12-07".
 std::string daysLabel(const logformat::CivilDate& first, const logformat::CivilDate& last);

@@ -27,6 +27,20 @@ std::string csvField(std::string_view raw) {
     return out + "\"";
 }
 
+namespace {
+
+std::string momentJson(const std::optional<logformat::Timestamp>& moment) {
+    if (!moment) {
+        return "null";
+    }
+    std::string out(1, '"');
+    out += logformat::formatTimestamp(*moment);
+    out += '"';
+    return out;
+}
+
+} // namespace
+
 std::string renderCsv(const Summary& summary) {
     std::string out = csvField(groupByName(summary.by)) + ",seconds,percent\r\n";
     for (const Row& row : summary.table.rows) {
@@ -67,7 +81,18 @@ std::string renderJson(const Summary& summary, std::uint64_t skippedLines) {
            ", \"unavailable_seconds\": " + formatSeconds(c.unavailableMs) +
            ", \"not_recorded_seconds\": " + formatSeconds(c.notRecordedMs) +
            ", \"gaps_over_a_minute\": " + std::to_string(c.gapsOverAMinute) +
-           ", \"tagged_seconds\": " + formatSeconds(c.taggedMs) + "},\n";
+           ", \"tagged_seconds\": " + formatSeconds(c.taggedMs) +
+           ",\n  \"first_recorded\": " + momentJson(c.firstRecorded) +
+           ", \"last_recorded\": " + momentJson(c.lastRecorded) +
+           ", \"not_recorded_between_seconds\": " + formatSeconds(c.notRecordedBetweenMs) +
+           ", \"gaps_between\": " + std::to_string(c.gapsBetween) + ", \"longest_gaps\": [";
+    for (std::size_t i = 0; i < c.longestGapCount; ++i) {
+        const Gap& gap = c.longestGaps[i];
+        out += (i == 0 ? "" : ", ") + std::string("{\"from\": ") + momentJson(gap.from) +
+               ", \"to\": " + momentJson(gap.to) +
+               ", \"seconds\": " + formatSeconds(gap.to.unixMs - gap.from.unixMs) + "}";
+    }
+    out += "]},\n";
     out += " \"skipped_lines\": " + std::to_string(skippedLines) + "}\n";
     return out;
 }

@@ -12,6 +12,18 @@ std::string formatClock(std::int64_t ms) {
     return text;
 }
 
+std::string formatMoment(const logformat::Timestamp& moment, bool withDate, bool asEnd) {
+    const std::int64_t local = moment.unixMs + std::int64_t{moment.offsetMinutes} * 60'000;
+    // An end at midnight closes the day before: 24:00:00.
+    const std::int64_t day =
+        logformat::floorDiv(local - (asEnd ? 1 : 0), logformat::millisecondsPerDay);
+    const std::int64_t second = (local - day * logformat::millisecondsPerDay) / 1000;
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>(second / 3600),
+                  static_cast<int>(second / 60 % 60), static_cast<int>(second % 60));
+    return withDate ? logformat::formatDate(logformat::civilFromDays(day)) + " " + text : text;
+}
+
 std::string formatSeconds(std::int64_t ms) {
     const std::int64_t magnitude = ms < 0 ? -ms : ms;
     char text[40];
@@ -56,6 +68,7 @@ Summary summaryOf(const ReportOptions& options, const Totals& totals) {
     summary.table = tableOf(totals, options.includeAway);
     summary.byState = totals.byState;
     summary.coverage = totals.coverage;
+    summary.columns = options.columns;
     return summary;
 }
 

@@ -66,6 +66,9 @@ struct ReportOptions {
     // the collector's folder).
     std::optional<int> untaggedAwayMinutes;
     std::string tagDirectory;
+    // The text table's width in columns: --width, else the terminal's, else 79.
+    std::optional<int> width; // --width
+    int columns = 79;
 };
 
 } // namespace report

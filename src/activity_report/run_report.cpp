@@ -22,7 +22,7 @@ namespace report {
 
 int runReport(const std::vector<std::string>& arguments, const Clock& clock,
               const std::filesystem::path& defaultDirectory, RunOutput& output,
-              const std::filesystem::path& defaultRules) {
+              const std::filesystem::path& defaultRules, std::optional<int> terminalColumns) {
     if (arguments.size() > 1 && arguments[1] == "tag") {
         std::vector<std::string> rest = arguments;
         rest.erase(rest.begin() + 1);
@@ -38,6 +38,7 @@ int runReport(const std::vector<std::string>& arguments, const Clock& clock,
     ReportOptions& options = *commandLine.options;
     output.err = std::move(commandLine.err); // options that do nothing here, and why
     const std::optional<std::string> future = stillToCome(options, now);
+    options.columns = options.width.value_or(terminalColumns.value_or(options.columns));
     for (const auto& directory : options.directories) {
         std::error_code error;
         if (directory.empty()) {

@@ -2,6 +2,7 @@
 
 #include "activity_report/attribution.h"
 #include "activity_report/categories.h"
+#include "activity_report/day_axis.h"
 #include "activity_report/presence.h"
 
 #include <algorithm>
@@ -90,6 +91,37 @@ std::int64_t taggedWithin(const std::vector<TagSpan>& spans, std::int64_t fromMs
     return ms;
 }
 
+// Extends C's recorded extent by a recorded run [FROM, TO); time since the last one is
+// a gap between.
+void addRecorded(Coverage& c, const logformat::Timestamp& from, const logformat::Timestamp& to) {
+    if (!c.firstRecorded) {
+        c.firstRecorded = from;
+    }
+    if (c.lastRecorded && from.unixMs > c.lastRecorded->unixMs) {
+        const std::int64_t ms = from.unixMs - c.lastRecorded->unixMs;
+        c.notRecordedBetweenMs += ms;
+        if (ms >= 1000) {
+            ++c.gapsBetween;
+            // Kept longest first; an equal one later in time after it.
+            std::size_t at = c.longestGapCount;
+            while (at > 0 &&
+                   c.longestGaps[at - 1].to.unixMs - c.longestGaps[at - 1].from.unixMs < ms) {
+                if (at < c.longestGaps.size()) {
+                    c.longestGaps[at] = c.longestGaps[at - 1];
+                }
+                --at;
+            }
+            if (at < c.longestGaps.size()) {
+                c.longestGaps[at] = {*c.lastRecorded, from};
+                c.longestGapCount = std::min(c.longestGapCount + 1, c.longestGaps.size());
+            }
+        }
+    }
+    if (!c.lastRecorded || to.unixMs > c.lastRecorded->unixMs) {
+        c.lastRecorded = to;
+    }
+}
+
 } // namespace
 
 void TotalsBuilder::gap(std::int64_t fromMs, std::int64_t toMs) {
@@ -149,6 +181,13 @@ Totals TotalsBuilder::addDay(const Day& day) {
     sweepPresence(day, edges_,
                   [&](std::int64_t from, std::int64_t until, int presence, std::int32_t) {
                       const std::int64_t ms = until - from;
+                      if (presence > 0) {
+                          const logformat::Timestamp start{from, offsetOn(day, from)};
+                          // The end by the clock just before it, as the hours are drawn.
+                          const logformat::Timestamp end{until, offsetOn(day, until - 1)};
+                          addRecorded(coverage, start, end);
+                          addRecorded(totals_.coverage, start, end);
+                      }
                       switch (presence) {
                       case 4:
                           coverage.activeMs += ms;

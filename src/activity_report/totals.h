@@ -18,6 +18,12 @@
 
 namespace report {
 
+// An unrecorded spell between two recorded moments.
+struct Gap {
+    logformat::Timestamp from;
+    logformat::Timestamp to;
+};
+
 // How far to trust a report. Where the logs of several machines overlap, each moment
 // counts once, in the most present state any of them was in (active, then away, then
 // no window, then unavailable), so the parts add up to the span.
@@ -31,6 +37,15 @@ struct Coverage {
     std::int64_t gapsOverAMinute = 0;
     // Of the span, the time tags lie over, whatever was recorded there (each moment once).
     std::int64_t taggedMs = 0;
+    // What a person asks of a span that began long before they switched on: when
+    // recording began and ended (any state), and the unrecorded time between, in all
+    // (exact), in gaps of a second or more, and the longest few of those, longest first.
+    std::optional<logformat::Timestamp> firstRecorded{};
+    std::optional<logformat::Timestamp> lastRecorded{};
+    std::int64_t notRecordedBetweenMs = 0;
+    std::int64_t gapsBetween = 0;
+    std::array<Gap, 3> longestGaps{};
+    std::size_t longestGapCount = 0;
 };
 
 struct Totals {

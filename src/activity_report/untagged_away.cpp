@@ -33,7 +33,9 @@ void UntaggedAwayFinder::addDay(const Day& day) {
 std::vector<AwaySpell> UntaggedAwayFinder::finish(std::int64_t minMs) const {
     std::vector<AwaySpell> longer;
     for (const AwaySpell& spell : spells_) {
-        if (spell.toMs - spell.fromMs > minMs) {
+        // Shorter than a second is no spell to tag (an idle moment as the collector
+        // starts), whatever the minutes asked.
+        if (spell.toMs - spell.fromMs > minMs && spell.toMs - spell.fromMs >= 1000) {
             longer.push_back(spell);
         }
     }
@@ -113,13 +115,19 @@ std::string renderUntaggedAway(const std::vector<AwaySpell>& spells, int minutes
         const std::int64_t toMs = -logformat::floorDiv(-spell.toMs, 1000) * 1000;
         const std::string from = logformat::formatLocalTime(fromMs, offsetAt);
         const std::string to = logformat::formatLocalTime(toMs, offsetAt);
+        // Its parts of a second or more: a part shorter is no part a person would name,
+        // though its time stays in the spell's.
+        int named = 0;
+        for (const std::int64_t ms : spell.msByPresence) {
+            named += ms >= 1000 ? 1 : 0;
+        }
         std::string makeUp;
         for (int p = 3; p >= 0; --p) {
             const std::int64_t ms = spell.msByPresence[static_cast<std::size_t>(p)];
-            if (ms > 0) {
+            if (ms >= 1000 || (named == 0 && ms > 0)) {
                 makeUp += makeUp.empty() ? "" : ", ";
                 makeUp += parts[p];
-                if (ms != spell.toMs - spell.fromMs) {
+                if (named > 1) {
                     makeUp += ' ';
                     makeUp += formatClock(ms);
                 }

@@ -1,8 +1,10 @@
 #include "platform/console.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 namespace platform {
 
@@ -30,6 +32,18 @@ bool writeStandardOutput(std::string_view text) {
 
 bool writeStandardError(std::string_view text) {
     return writeAll(STDERR_FILENO, text);
+}
+
+std::optional<int> terminalColumns() {
+    if (const auto columns = columnsValue(std::getenv("COLUMNS"))) {
+        return columns;
+    }
+    winsize size{};
+    if (::isatty(STDOUT_FILENO) == 1 && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 &&
+        size.ws_col > 0) {
+        return size.ws_col;
+    }
+    return std::nullopt;
 }
 
 std::vector<std::string> commandLineArguments(int argc, char** argv) {

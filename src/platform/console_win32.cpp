@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 
 namespace platform {
 
@@ -110,6 +111,22 @@ bool writeStandardOutput(std::string_view text) {
 
 bool writeStandardError(std::string_view text) {
     return writeTo(STD_ERROR_HANDLE, text);
+}
+
+std::optional<int> terminalColumns() {
+    if (const auto columns = columnsValue(std::getenv("COLUMNS"))) {
+        return columns;
+    }
+    // The console window's visible width, not its buffer's.
+    const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (usable(handle) && GetConsoleScreenBufferInfo(handle, &info)) {
+        const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+        if (columns > 0) {
+            return columns;
+        }
+    }
+    return std::nullopt;
 }
 
 std::vector<std::string> commandLineArguments(int argc, char** argv) {

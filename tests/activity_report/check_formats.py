@@ -6,14 +6,18 @@ CSV starts a cell that a spreadsheet would take for a formula with an apostrophe
 table's clock times, to the nearest second, are the ones given here.
    check_formats.py REPORT LOGS"""
 import csv
+import fcntl
 import io
 import json
 import os
+import pty
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
+import termios
 import unicodedata
 
 report, logs = sys.argv[1], sys.argv[2]
@@ -33,7 +37,8 @@ with open(os.path.join(rounding, "2026-03-12.jsonl"), "w") as day:
         at += ms
 
 # Folders, selection, --by, --include-away; then the table's times, row by row, its
-# total, the coverage line's "not recorded X of Y" and its "tags over" (None: no tags).
+# total, the JSON's unrecorded time "X of Y" (the span) and the coverage line's "tags over"
+# (None: no tags).
 CASES = [
     (["basic"], ["--from", "2026-03-08", "--to", "2026-03-10"], "app", False,
      ["1:40:00", "1:40:00", "1:00:00", "0:45:00", "0:30:00"], "5:35:00", "66:03:30 of 72:00:00",
@@ -66,11 +71,20 @@ ROW = re.compile(r"^(.*?) +(\d+:\d\d:\d\d) +(\d+\.\d)%(?:  \S+)?$")
 failures = []
 
 
-def run(args):
-    done = subprocess.run([report] + args, capture_output=True)
+# Not a terminal and no COLUMNS: the table's 79 columns, whatever runs the check.
+PLAIN = {k: v for k, v in os.environ.items() if k != "COLUMNS"}
+
+
+def run(args, env=PLAIN):
+    done = subprocess.run([report] + args, capture_output=True, env=env)
     if done.returncode != 0:
         failures.append(f"{args}: exit {done.returncode}: {done.stderr.decode()}")
     return done.stdout.decode("utf-8")
+
+
+def clock(seconds):
+    whole = int(seconds + 0.5)
+    return f"{whole // 3600}:{whole // 60 % 60:02d}:{whole % 60:02d}"
 
 
 def shown(name):
@@ -149,8 +163,21 @@ for folders, selection, by, away, times, total_time, not_recorded, tagged_time i
                                       "unavailable_seconds", "not_recorded_seconds"))
     if abs(parts - coverage["span_seconds"]) > 1e-6:
         failures.append(f"{label}: coverage parts {parts} vs span {coverage['span_seconds']}")
-    if f"not recorded {not_recorded}," not in text.replace("\n  ", " "):
-        failures.append(f"{label}: text coverage is not 'not recorded {not_recorded}': {text}")
+    unrecorded = f"{clock(coverage['not_recorded_seconds'])} of {clock(coverage['span_seconds'])}"
+    if unrecorded != not_recorded:
+        failures.append(f"{label}: JSON not recorded {unrecorded}, expected {not_recorded}")
+    # The line says when recording began and ended, as the JSON does.
+    first, last = coverage["first_recorded"], coverage["last_recorded"]
+    dated = "--from" in selection
+    said = (f"recorded {first[:10] + ' ' if dated else ''}{first[11:19]} to"
+            if first else "nothing recorded")
+    if "Coverage: " + said not in text:
+        failures.append(f"{label}: text coverage doesn't say '{said}': {text}")
+    between = coverage["not_recorded_between_seconds"]
+    gaps = sorted((g["seconds"] for g in coverage["longest_gaps"]), reverse=True)
+    if between > coverage["not_recorded_seconds"] or sum(gaps) > between + 1e-6 \
+            or len(gaps) != min(coverage["gaps_between"], 3):
+        failures.append(f"{label}: the gaps between don't add up: {coverage}")
     tagged = coverage["tagged_seconds"]
     if (tagged_time is None) != (tagged == 0) or tagged > coverage["span_seconds"]:
         failures.append(f"{label}: tagged seconds {tagged}, expected tags over {tagged_time}")
@@ -160,6 +187,60 @@ for folders, selection, by, away, times, total_time, not_recorded, tagged_time i
         failures.append(f"{label}: 'tags over' without tags: {text}")
 
 shutil.rmtree(rounding, ignore_errors=True)
+
+
+def in_terminal(args, columns):
+    """The report's output on a terminal COLUMNS wide (a pseudo-terminal), without COLUMNS."""
+    leader, follower = pty.openpty()
+    fcntl.ioctl(follower, termios.TIOCSWINSZ, struct.pack("HHHH", 50, columns, 0, 0))
+    attributes = termios.tcgetattr(follower)
+    attributes[1] &= ~termios.ONLCR  # the lines as written, without a carriage return
+    termios.tcsetattr(follower, termios.TCSANOW, attributes)
+    done = subprocess.Popen([report] + args, stdout=follower, stderr=subprocess.DEVNULL, env=PLAIN)
+    os.close(follower)
+    out = b""
+    while True:
+        try:
+            chunk = os.read(leader, 65536)
+        except OSError:  # the terminal closed as the report ended
+            break
+        if not chunk:
+            break
+        out += chunk
+    done.wait()
+    os.close(leader)
+    return out.decode("utf-8")
+
+
+def width(line):
+    return sum(2 if unicodedata.east_asian_width(c) in "WF" else 0 if unicodedata.combining(c) else 1
+               for c in line)
+
+
+# The table as wide as the terminal (COLUMNS, else the terminal's own width) or --width;
+# a pipe keeps 79 columns. A long title is whole when there is room for it, cut to fit
+# when not.
+LONG = "報告書の最終版"  # the start of the hostile log's long title
+hostile = ["--dir", os.path.join(logs, "hostile"), "--day", "2026-03-11", "--by", "title",
+           "--no-cache"]
+for what, text, most, whole in [
+        ("a pipe", run(hostile), 79, False),
+        ("COLUMNS=140", run(hostile, env=dict(PLAIN, COLUMNS="140")), 140, True),
+        ("a terminal 120 wide", in_terminal(hostile, 120), 120, True),
+        ("a terminal 120 wide, --width 60", in_terminal(hostile + ["--width", "60"], 120), 60, False),
+        ("--width 110 over COLUMNS=50", run(hostile + ["--width", "110"], env=dict(PLAIN, COLUMNS="50")),
+         110, True)]:
+    lines = text.splitlines()
+    widest = max((width(line) for line in lines), default=0)
+    titled = [line for line in lines if line.startswith(LONG)]
+    if widest > most or (most > 79 and widest <= 79) or len(titled) != 1:
+        failures.append(f"{what}: lines up to {widest} columns, expected up to {most}: {text}")
+    elif ("- Word " in titled[0]) != whole or (not whole and "…" not in titled[0]):
+        failures.append(f"{what}: the long title {'cut' if whole else 'whole'}: {titled[0]}")
+refused = subprocess.run([report] + hostile + ["--width", "100", "--format", "csv"],
+                         capture_output=True, env=PLAIN)
+if refused.returncode != 2 or b"--width" not in refused.stderr:
+    failures.append(f"--width with CSV: exit {refused.returncode}, {refused.stderr!r}")
 
 for failure in failures:
     print("FAIL", failure)

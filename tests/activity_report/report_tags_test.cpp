@@ -519,6 +519,46 @@ TEST_F(TagCommandTest, UntaggedAwayCommandCoversASpellEndingWithinASecond) {
     EXPECT_EQ(after.find("09:4"), std::string::npos) << after;
 }
 
+// A spell or a part of one shorter than a second (the collector started while the
+// desktop was already idle) is not listed as "away 0:00:00"; the spell's time stays exact.
+TEST_F(TagCommandTest, UntaggedAwayListsNothingShorterThanASecond) {
+    const std::filesystem::path log = folder / "log";
+    std::filesystem::create_directories(log);
+    constexpr std::int64_t nine = 1'773'043'200'000; // 2026-03-09 09:00+01:00
+    const auto event = [](std::int64_t fromMs, std::int64_t toMs, logformat::ActivityState state) {
+        logformat::LogEvent e;
+        e.start = {nine + fromMs, 60};
+        e.end = {nine + toMs, 60};
+        e.state = state;
+        if (state == logformat::ActivityState::active) {
+            e.title = e.app = "Word";
+            e.pid = 1;
+        }
+        return logformat::formatLogEvent(e);
+    };
+    constexpr std::int64_t hour = 3'600'000;
+    // Idle for 17 ms at the start, then for 400 ms between two hours of Word.
+    std::ofstream(log / "2026-03-09.jsonl", std::ios::binary)
+        << event(0, 17, logformat::ActivityState::idle)
+        << event(17, hour, logformat::ActivityState::active)
+        << event(hour, hour + 400, logformat::ActivityState::idle)
+        << event(hour + 400, 2 * hour, logformat::ActivityState::active);
+    output = {};
+    ASSERT_EQ(runReport({"activity-report", "--no-cache", "--dir", log.string(), "--day",
+                         "2026-03-09", "--untagged-away", "0"},
+                        tenOClock, folder, output),
+              0)
+        << output.err;
+    EXPECT_NE(output.out.find("\n2026-03-09 00:00 to 09:00:01  9:00:00  not recorded\n"),
+              std::string::npos)
+        << output.out;
+    EXPECT_EQ(output.out.find("0:00:00"), std::string::npos) << output.out;
+    EXPECT_EQ(output.out.find("10:00 to"), std::string::npos) << output.out;
+    EXPECT_NE(output.out.find("\n2026-03-09 11:00 to 2026-03-10 00:00  13:00:00  not recorded\n"),
+              std::string::npos)
+        << output.out;
+}
+
 TEST_F(TagCommandTest, UntaggedAwayListsWhatNoTagHoldsReadyToTag) {
     // A folder whose name a shell must be told about.
     const std::filesystem::path log = folder / "ann's log";

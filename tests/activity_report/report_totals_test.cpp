@@ -296,6 +296,88 @@ TEST(ReportTotals, StatesCoverageAndSkippedLines) {
     }
 }
 
+// The coverage line says when recording began and ended, and what lies unrecorded
+// between, not the time since midnight before the first event.
+TEST(ReportTotals, CoverageSaysWhenRecordingBeganAndEndedAndTheGapsBetween) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> folders;
+        CivilDate first, last;
+        std::string began, ended; // formatTimestamp's
+        std::int64_t betweenSeconds, gaps;
+        std::vector<std::int64_t> longestSeconds;
+        std::string line; // in the text's coverage line
+    };
+    const Case cases[] = {
+        {"a day from the night before's event to the next night's",
+         {"basic"},
+         march(9),
+         march(9),
+         "2026-03-09T00:00:00.000+01:00",
+         "2026-03-10T00:00:00.000+01:00",
+         73'110,
+         3,
+         {40'200, 30'600, 2310},
+         "recorded 00:00:00 to 24:00:00, not recorded between 20:18:30 in 3 gaps, "
+         "longest 11:10:00 from 12:40:00"},
+        {"a range: the gaps across midnight are one each, and inside it",
+         {"basic"},
+         march(8),
+         march(10),
+         "2026-03-08T23:30:00.000+01:00",
+         "2026-03-10T09:45:00.000+01:00",
+         101'910,
+         4,
+         {40'200, 30'600, 28'800},
+         "recorded 2026-03-08 23:30:00 to 2026-03-10 09:45:00"},
+        {"a morning with no gap: nothing counted before it began",
+         {"morning"},
+         march(12),
+         march(12),
+         "2026-03-12T09:00:00.000+01:00",
+         "2026-03-12T12:30:00.000+01:00",
+         0,
+         0,
+         {},
+         "recorded 09:00:00 to 12:30:00, no gaps, active"},
+        {"nothing recorded", {"empty"}, march(11), march(11), "", "", 0, 0, {}, "nothing recorded"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Coverage got =
+            reportOver(c.folders, c.first, c.last, GroupBy::app, false).totals.coverage;
+        EXPECT_EQ(got.firstRecorded ? logformat::formatTimestamp(*got.firstRecorded) : "", c.began);
+        EXPECT_EQ(got.lastRecorded ? logformat::formatTimestamp(*got.lastRecorded) : "", c.ended);
+        EXPECT_EQ(got.notRecordedBetweenMs, c.betweenSeconds * 1000);
+        EXPECT_EQ(got.gapsBetween, c.gaps);
+        std::vector<std::int64_t> longest;
+        for (std::size_t i = 0; i < got.longestGapCount; ++i) {
+            const Gap& gap = got.longestGaps[i];
+            longest.push_back((gap.to.unixMs - gap.from.unixMs) / 1000);
+        }
+        EXPECT_EQ(longest, c.longestSeconds);
+
+        std::vector<std::string> arguments = {"activity-report", "--no-cache"};
+        for (const std::string& folder : c.folders) {
+            arguments.insert(arguments.end(), {"--dir", (logs / folder).string()});
+        }
+        arguments.insert(arguments.end(), {"--from", logformat::formatDate(c.first), "--to",
+                                           logformat::formatDate(c.last)});
+        RunOutput output;
+        ASSERT_EQ(runReport(arguments, lateClock, logs, output), 0);
+        // The line as one, however it wraps.
+        std::string text;
+        for (const char ch : output.out) {
+            if (ch == '\n') {
+                text += ' ';
+            } else if (ch != ' ' || text.empty() || text.back() != ' ') {
+                text += ch;
+            }
+        }
+        EXPECT_NE(text.find(c.line), std::string::npos) << text;
+    }
+}
+
 TEST(ReportTotals, EventsSplitAtTheirOwnMidnights) {
     logformat::LogEvent event;
     // 2026-03-09T23:50+01:00 to 2026-03-11T00:10+01:00, read anywhere.
