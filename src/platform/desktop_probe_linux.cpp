@@ -6,85 +6,21 @@
 #include "platform/fd_linux.h"
 #include "platform/gnome_session_linux.h"
 #include "platform/input_idle_linux.h"
+#include "platform/wayland_compositor_linux.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-
-#include <cstdlib>
-#include <cstring>
-#include <string_view>
+#include <string>
 
 namespace platform {
 namespace {
 
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-Fd connectTo(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof address.sun_path) {
-        return Fd();
-    }
-    std::memcpy(address.sun_path, path.data(), path.size());
-    Fd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (socket.fd < 0 ||
-        connect(socket.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        return Fd();
-    }
-    return Fd(socket.release());
-}
-
-std::string waylandSocketPath(const std::string& display) {
-    if (display.front() == '/') {
-        return display;
-    }
-    const std::string runtime = environment("XDG_RUNTIME_DIR");
-    return runtime.empty() ? "" : runtime + "/" + display;
-}
-
-pid_t peerPid(int socket) {
-    ucred peer{};
-    socklen_t size = sizeof peer;
-    return getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 ? peer.pid : 0;
-}
-
-std::string processName(pid_t pid) {
-    const std::string path = "/proc/" + std::to_string(pid) + "/comm";
-    const Fd file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    char name[64] = {};
-    const ssize_t bytes = file.fd >= 0 ? read(file.fd, name, sizeof name - 1) : 0;
-    std::string_view text(name, bytes > 0 ? static_cast<std::size_t>(bytes) : 0);
-    if (text.ends_with('\n')) {
-        text.remove_suffix(1);
-    }
-    return std::string(text);
-}
-
-// Sway's IPC socket of the compositor COMPOSITOR in the runtime folder.
-bool hasSwaySocket(pid_t compositor) {
-    const std::string runtime = environment("XDG_RUNTIME_DIR");
-    if (runtime.empty() || compositor <= 0) {
-        return false;
-    }
-    DIR* folder = opendir(runtime.c_str());
-    if (folder == nullptr) {
-        return false;
-    }
-    std::string suffix(1, '.');
-    suffix.append(std::to_string(compositor)).append(".sock");
-    bool found = false;
-    while (const dirent* entry = readdir(folder)) {
-        const std::string_view name = entry->d_name;
-        found = found || (name.starts_with("sway-ipc.") && name.ends_with(suffix));
-    }
-    closedir(folder);
-    return found;
-}
+using wayland::connectTo;
+using wayland::environment;
+using wayland::isGnome;
+using wayland::isKwin;
+using wayland::peerPid;
+using wayland::processName;
+using wayland::swaySocketOf;
+using wayland::waylandSocketPath;
 
 // The compositor on WAYLAND_DISPLAY, or empty when none answers there.
 std::string waylandDesktop(const std::string& display) {
@@ -98,16 +34,14 @@ std::string waylandDesktop(const std::string& display) {
         return "";
     }
     const pid_t compositor = peerPid(connection.fd);
-    const std::string name = compositor > 0 ? processName(compositor) : "";
-    if (hasSwaySocket(compositor)) {
+    const std::string name = processName(compositor);
+    if (!swaySocketOf(compositor).empty()) {
         return "sway" + where;
     }
-    if (name == "kwin_wayland" ||
-        environment("XDG_CURRENT_DESKTOP").find("KDE") != std::string::npos) {
+    if (isKwin(name)) {
         return "KWin" + where;
     }
-    if (name == "gnome-shell" ||
-        environment("XDG_CURRENT_DESKTOP").find("GNOME") != std::string::npos) {
+    if (isGnome(name)) {
         return "GNOME Shell" + where;
     }
     return "the Wayland compositor " + (name.empty() ? std::string("there") : name) + where;

@@ -3,10 +3,8 @@
 // the project's extension's word, else org.gnome.ScreenSaver's (which the shell offers
 // only with a display manager).
 #include "platform/gnome_session_linux.h"
-#include "platform/dl_symbol_linux.h"
 #include "platform/gnome_shell_extension.h"
-
-#include <systemd/sd-bus.h>
+#include "platform/sd_bus_linux.h"
 
 namespace platform::gnome {
 namespace {
@@ -14,87 +12,17 @@ namespace {
 // A shell that doesn't answer within this may not hold up the samples.
 constexpr std::uint64_t answerMicroseconds = 500'000;
 
-struct SdBus {
-    decltype(&sd_bus_open_user) openUser = nullptr;
-    decltype(&sd_bus_set_method_call_timeout) setTimeout = nullptr;
-    decltype(&sd_bus_message_new_method_call) newCall = nullptr;
-    decltype(&sd_bus_message_set_auto_start) setAutoStart = nullptr;
-    decltype(&sd_bus_call) call = nullptr;
-    decltype(&sd_bus_message_read) read = nullptr;
-    decltype(&sd_bus_message_unref) unref = nullptr;
-    decltype(&sd_bus_error_free) errorFree = nullptr;
-    decltype(&sd_bus_error_has_name) errorHasName = nullptr;
-    decltype(&sd_bus_flush_close_unref) closeUnref = nullptr;
-    bool complete = false;
-
-    // Never unloaded: the connection lives as long as the process.
-    SdBus() {
-        void* library = dlopen("libsystemd.so.0", RTLD_LAZY | RTLD_LOCAL);
-        bindSymbol(library, "sd_bus_open_user", openUser);
-        bindSymbol(library, "sd_bus_set_method_call_timeout", setTimeout);
-        bindSymbol(library, "sd_bus_message_new_method_call", newCall);
-        bindSymbol(library, "sd_bus_message_set_auto_start", setAutoStart);
-        bindSymbol(library, "sd_bus_call", call);
-        bindSymbol(library, "sd_bus_message_read", read);
-        bindSymbol(library, "sd_bus_message_unref", unref);
-        bindSymbol(library, "sd_bus_error_free", errorFree);
-        bindSymbol(library, "sd_bus_error_has_name", errorHasName);
-        bindSymbol(library, "sd_bus_flush_close_unref", closeUnref);
-        complete = openUser && setTimeout && newCall && setAutoStart && call && read && unref &&
-                   errorFree && errorHasName && closeUnref;
-    }
-};
-
-const SdBus& sdBus() {
-    static const SdBus instance;
-    return instance;
-}
-
 // The session bus connection, opened at the first question and again after one that
 // lost it.
-struct Connection {
-    sd_bus* bus = nullptr;
-    Connection() = default;
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    ~Connection() { close(); }
-    void close() {
-        if (bus != nullptr) {
-            sdBus().closeUnref(bus);
-            bus = nullptr;
-        }
-    }
-};
-
-Connection& connection() {
-    static Connection instance;
+BusConnection& connection() {
+    static BusConnection instance;
     return instance;
 }
-
-struct Message {
-    sd_bus_message* message = nullptr;
-    Message() = default;
-    Message(const Message&) = delete;
-    Message& operator=(const Message&) = delete;
-    ~Message() { sdBus().unref(message); }
-};
-
-struct Reply {
-    sd_bus_message* message = nullptr;
-    sd_bus_error error{nullptr, nullptr, 0}; // SD_BUS_ERROR_NULL, without its C compound literal
-    Reply() = default;
-    Reply(const Reply&) = delete;
-    Reply& operator=(const Reply&) = delete;
-    ~Reply() {
-        sdBus().unref(message);
-        sdBus().errorFree(&error);
-    }
-};
 
 sd_bus* sessionBus() {
     const SdBus& sd = sdBus();
-    Connection& held = connection();
-    if (!sd.complete) {
+    BusConnection& held = connection();
+    if (!sd.complete || sd.setTimeout == nullptr) {
         return nullptr;
     }
     if (held.bus == nullptr) {
@@ -112,10 +40,10 @@ sd_bus* sessionBus() {
 // that isn't there leaves the connection as it was; any other failure (the bus gone,
 // no answer) has the next question start on a new one.
 bool call(const char* destination, const char* path, const char* interface, const char* member,
-          Reply& reply) {
+          BusReply& reply) {
     const SdBus& sd = sdBus();
     sd_bus* bus = sessionBus();
-    Message request;
+    BusMessage request;
     if (bus == nullptr ||
         sd.newCall(bus, &request.message, destination, path, interface, member) < 0 ||
         sd.setAutoStart(request.message, 0) < 0) {
@@ -137,7 +65,7 @@ bool call(const char* destination, const char* path, const char* interface, cons
 } // namespace
 
 std::optional<std::int64_t> mutterIdleMilliseconds() {
-    Reply reply;
+    BusReply reply;
     std::uint64_t idle = 0;
     if (!call("org.gnome.Mutter.IdleMonitor", "/org/gnome/Mutter/IdleMonitor/Core",
               "org.gnome.Mutter.IdleMonitor", "GetIdletime", reply) ||
@@ -151,7 +79,7 @@ std::optional<bool> shellSessionLocked() {
     // The extension says so from the moment the lock screen starts to rise, as the
     // sampler sees it; org.gnome.ScreenSaver only once its animation has ended.
     {
-        Reply reply;
+        BusReply reply;
         std::uint32_t version = 0;
         int locked = 0;
         if (call(busName, objectPath, interfaceName, focusMethod, reply) &&
@@ -160,7 +88,7 @@ std::optional<bool> shellSessionLocked() {
             return locked != 0;
         }
     }
-    Reply reply;
+    BusReply reply;
     int active = 0;
     if (!call("org.gnome.ScreenSaver", "/org/gnome/ScreenSaver", "org.gnome.ScreenSaver",
               "GetActive", reply) ||

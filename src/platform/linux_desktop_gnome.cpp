@@ -2,11 +2,9 @@
 // one (gnome-shell-extension/), which answers on the session bus when asked. sd-bus
 // (libsystemd) is loaded only here, so a run elsewhere never pays for it. When the
 // extension can't answer, the run says why and what mends it.
-#include "platform/dl_symbol_linux.h"
 #include "platform/gnome_shell_extension.h"
 #include "platform/linux_desktop.h"
-
-#include <systemd/sd-bus.h>
+#include "platform/sd_bus_linux.h"
 
 #include <sys/stat.h>
 
@@ -18,64 +16,6 @@
 
 namespace platform::desktop {
 namespace {
-
-struct SdBus {
-    decltype(&sd_bus_open_user) openUser = nullptr;
-    decltype(&sd_bus_flush_close_unref) closeUnref = nullptr;
-    decltype(&sd_bus_set_method_call_timeout) setTimeout = nullptr;
-    decltype(&sd_bus_call_method) callMethod = nullptr;
-    decltype(&sd_bus_message_read) read = nullptr;
-    decltype(&sd_bus_message_unref) unref = nullptr;
-    decltype(&sd_bus_error_free) errorFree = nullptr;
-    bool complete = true;
-
-    // Never unloaded: the run ends right after the line.
-    SdBus() {
-        void* library = dlopen("libsystemd.so.0", RTLD_LAZY | RTLD_LOCAL);
-        take(library, "sd_bus_open_user", openUser);
-        take(library, "sd_bus_flush_close_unref", closeUnref);
-        take(library, "sd_bus_set_method_call_timeout", setTimeout);
-        take(library, "sd_bus_call_method", callMethod);
-        take(library, "sd_bus_message_read", read);
-        take(library, "sd_bus_message_unref", unref);
-        take(library, "sd_bus_error_free", errorFree);
-    }
-
-  private:
-    template <class Function> void take(void* library, const char* name, Function*& function) {
-        bindSymbol(library, name, function);
-        complete = complete && function != nullptr;
-    }
-};
-
-const SdBus& sdBus() {
-    static const SdBus instance;
-    return instance;
-}
-
-struct Bus {
-    sd_bus* bus = nullptr;
-    Bus() = default;
-    Bus(const Bus&) = delete;
-    Bus& operator=(const Bus&) = delete;
-    ~Bus() {
-        if (bus != nullptr) {
-            sdBus().closeUnref(bus);
-        }
-    }
-};
-
-struct Reply {
-    sd_bus_message* message = nullptr;
-    sd_bus_error error{nullptr, nullptr, 0}; // SD_BUS_ERROR_NULL, without its C compound literal
-    Reply() = default;
-    Reply(const Reply&) = delete;
-    Reply& operator=(const Reply&) = delete;
-    ~Reply() {
-        sdBus().unref(message);
-        sdBus().errorFree(&error);
-    }
-};
 
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
@@ -162,19 +102,19 @@ std::string callProblem(int status, const sd_bus_error& error) {
 
 bool gnomeFocusedWindow(std::optional<FocusedWindow>& window, std::string& problem) {
     const SdBus& api = sdBus();
-    if (!api.complete) {
+    if (!api.complete || api.setTimeout == nullptr) {
         problem = "GNOME Shell's extension is asked through libsystemd (sd-bus), which could "
                   "not be loaded";
         return false;
     }
-    Bus bus;
+    BusConnection bus;
     if (api.openUser(&bus.bus) < 0) {
         problem = "GNOME Shell's extension answers on the session bus, and none was found "
                   "(DBUS_SESSION_BUS_ADDRESS)";
         return false;
     }
     api.setTimeout(bus.bus, answerLimitMs * 1000);
-    Reply reply;
+    BusReply reply;
     const int status =
         api.callMethod(bus.bus, gnome::busName, gnome::objectPath, gnome::interfaceName,
                        gnome::focusMethod, &reply.error, &reply.message, "");

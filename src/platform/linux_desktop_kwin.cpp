@@ -2,13 +2,10 @@
 // loaded through KWin's scripting interface on the session bus, run once, and calls
 // this process back with the window's caption, resource class and pid. sd-bus
 // (libsystemd) is loaded only here, so a run elsewhere never pays for it.
-#include "platform/dl_symbol_linux.h"
 #include "platform/fd_linux.h"
 #include "platform/linux_desktop.h"
+#include "platform/sd_bus_linux.h"
 
-#include <systemd/sd-bus.h>
-
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <time.h>
 
@@ -20,79 +17,8 @@
 namespace platform::desktop {
 namespace {
 
-struct SdBus {
-    decltype(&sd_bus_open_user) openUser = nullptr;
-    decltype(&sd_bus_flush_close_unref) closeUnref = nullptr;
-    decltype(&sd_bus_get_unique_name) uniqueName = nullptr;
-    decltype(&sd_bus_add_object) addObject = nullptr;
-    decltype(&sd_bus_call_method) callMethod = nullptr;
-    decltype(&sd_bus_message_read) read = nullptr;
-    decltype(&sd_bus_message_unref) unref = nullptr;
-    decltype(&sd_bus_message_get_sender) sender = nullptr;
-    decltype(&sd_bus_message_get_member) member = nullptr;
-    decltype(&sd_bus_reply_method_return) replyReturn = nullptr;
-    decltype(&sd_bus_error_free) errorFree = nullptr;
-    decltype(&sd_bus_process) process = nullptr;
-    decltype(&sd_bus_wait) wait = nullptr;
-    bool complete = true;
-
-    // Never unloaded: the run ends right after the line.
-    SdBus() {
-        void* library = dlopen("libsystemd.so.0", RTLD_LAZY | RTLD_LOCAL);
-        take(library, "sd_bus_open_user", openUser);
-        take(library, "sd_bus_flush_close_unref", closeUnref);
-        take(library, "sd_bus_get_unique_name", uniqueName);
-        take(library, "sd_bus_add_object", addObject);
-        take(library, "sd_bus_call_method", callMethod);
-        take(library, "sd_bus_message_read", read);
-        take(library, "sd_bus_message_unref", unref);
-        take(library, "sd_bus_message_get_sender", sender);
-        take(library, "sd_bus_message_get_member", member);
-        take(library, "sd_bus_reply_method_return", replyReturn);
-        take(library, "sd_bus_error_free", errorFree);
-        take(library, "sd_bus_process", process);
-        take(library, "sd_bus_wait", wait);
-    }
-
-  private:
-    template <class Function> void take(void* library, const char* name, Function*& function) {
-        bindSymbol(library, name, function);
-        complete = complete && function != nullptr;
-    }
-};
-
-const SdBus& sdBus() {
-    static const SdBus instance;
-    return instance;
-}
-
 constexpr const char* objectPath = "/activity_sampler";
 constexpr const char* scriptInterface = "org.kde.kwin.Scripting";
-
-// The connection, closed on every way out.
-struct Bus {
-    sd_bus* bus = nullptr;
-    Bus() = default;
-    Bus(const Bus&) = delete;
-    Bus& operator=(const Bus&) = delete;
-    ~Bus() {
-        if (bus != nullptr) {
-            sdBus().closeUnref(bus);
-        }
-    }
-};
-
-struct Reply {
-    sd_bus_message* message = nullptr;
-    sd_bus_error error{nullptr, nullptr, 0}; // SD_BUS_ERROR_NULL, without its C compound literal
-    Reply() = default;
-    Reply(const Reply&) = delete;
-    Reply& operator=(const Reply&) = delete;
-    ~Reply() {
-        sdBus().unref(message);
-        sdBus().errorFree(&error);
-    }
-};
 
 // The script's file, removed once KWin has read it.
 struct ScriptFile {
@@ -181,7 +107,7 @@ bool writeScript(ScriptFile& file, const std::string& name, const std::string& t
 }
 
 bool load(sd_bus* bus, const std::string& path, const std::string& plugin) {
-    Reply loaded;
+    BusReply loaded;
     std::int32_t id = -1;
     return sdBus().callMethod(bus, "org.kde.KWin", "/Scripting", scriptInterface, "loadScript",
                               &loaded.error, &loaded.message, "ss", path.c_str(),
@@ -190,7 +116,7 @@ bool load(sd_bus* bus, const std::string& path, const std::string& plugin) {
 }
 
 bool unload(sd_bus* bus, const std::string& plugin) {
-    Reply unloaded;
+    BusReply unloaded;
     int found = 0;
     return sdBus().callMethod(bus, "org.kde.KWin", "/Scripting", scriptInterface, "unloadScript",
                               &unloaded.error, &unloaded.message, "s", plugin.c_str()) >= 0 &&
@@ -208,13 +134,13 @@ std::uint64_t nowUs() {
 
 bool kwinActiveWindow(std::optional<FocusedWindow>& window) {
     const SdBus& api = sdBus();
-    Bus bus;
+    BusConnection bus;
     if (!api.complete || api.openUser(&bus.bus) < 0) {
         return false;
     }
     Callback callback;
     {
-        Reply owner;
+        BusReply owner;
         const char* name = nullptr;
         if (api.callMethod(bus.bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
                            "org.freedesktop.DBus", "GetNameOwner", &owner.error, &owner.message,
@@ -240,7 +166,7 @@ bool kwinActiveWindow(std::optional<FocusedWindow>& window) {
     bool ran = load(bus.bus, file.path, plugin) ||
                (unload(bus.bus, plugin) && load(bus.bus, file.path, plugin));
     if (ran) {
-        Reply started;
+        BusReply started;
         ran = api.callMethod(bus.bus, "org.kde.KWin", "/Scripting", scriptInterface, "start",
                              &started.error, &started.message, "") >= 0;
     }
