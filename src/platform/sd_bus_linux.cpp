@@ -44,11 +44,15 @@ const SdBus& sdBus() {
 }
 
 void release(sd_bus_message* message) {
-    sdBus().unref(message);
+    if (message != nullptr) {
+        sdBus().unref(message);
+    }
 }
 
 void release(sd_bus_error& error) {
-    sdBus().errorFree(&error);
+    if (sdBus().errorFree != nullptr) {
+        sdBus().errorFree(&error);
+    }
 }
 
 void BusConnection::close() {

@@ -39,7 +39,7 @@ struct SdBus {
 // the process.
 const SdBus& sdBus();
 
-// What sd-bus handed over.
+// What sd-bus handed over. Without libsystemd nothing was, and nothing is called.
 void release(sd_bus_message* message);
 void release(sd_bus_error& error);
 

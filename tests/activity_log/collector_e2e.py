@@ -11,7 +11,9 @@ messages (the start line; no window because no desktop answers), crash (kill -9,
 SIGSTOP, signals), privacy, hostile (patterns and titles made to hang or crash a
 matcher, on a small stack), unwritable (events queued through a kill), forget
 (across midnight, while a collector runs), forget-crash (killed at each system call;
---strace PATH). Every log left behind is read line by line with Python's json and with jq.
+--strace PATH), locked (a stand-in logind), without-libsystemd (--unshare PATH; as
+root, else skipped). Every log left behind is read line by line with Python's json and
+with jq.
 """
 import argparse
 import fcntl
@@ -31,6 +33,7 @@ import traceback
 
 ARGS = None
 FAILURES = []
+SKIPPED = 77  # ctest's SKIP_RETURN_CODE
 
 
 def check(condition, message):
@@ -1021,12 +1024,35 @@ def locked(work):
                 process.wait()
 
 
+def without_libsystemd(work):
+    # A system without libsystemd (its file made unreadable in a mount namespace of the
+    # run's own): the collector asks no bus for the lock nor the idle time, and samples on.
+    if os.geteuid() != 0:
+        print("without-libsystemd: skipped, a mount namespace is root's")
+        sys.exit(SKIPPED)
+    library = subprocess.run(["sh", "-c", "ldconfig -p | sed -n 's/.*libsystemd.so.0 .*=> //p'"],
+                             capture_output=True, text=True).stdout.split()
+    check(library != [], "libsystemd.so.0 is known to ldconfig")
+    hide = " && ".join(f"mount --bind /dev/null {os.path.realpath(path)}" for path in library)
+    log = os.path.join(work, "log-without-libsystemd")
+    run = subprocess.Popen([ARGS.unshare, "--mount", "sh", "-c", hide + ' && exec "$@"', "sh",
+                            ARGS.collector, "--dir", log, "--samples", "3", "--interval", "0.1",
+                            "--sampler", stand_in(work, "mail", printing(FIXED))],
+                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE)
+    code, _, err = finish(run)
+    check(code == 0 and err == "", f"without libsystemd: status {code}, stderr {err!r}")
+    events = rejoined(read_log(log))
+    check(states(events) == ["active"] and events[0]["title"] == "Inbox - Mail",
+          f"without libsystemd: {events}")
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
     parser.add_argument("group", choices=["desktop", "faults", "messages", "crash", "privacy",
                                           "hostile", "unwritable", "forget", "forget-crash",
-                                          "locked"])
+                                          "locked", "without-libsystemd"])
     parser.add_argument("--collector", required=True)
     parser.add_argument("--sampler", required=True)
     parser.add_argument("--report")
@@ -1035,6 +1061,7 @@ def main():
     parser.add_argument("--strace")
     parser.add_argument("--dbus-daemon")
     parser.add_argument("--logind")
+    parser.add_argument("--unshare")
     ARGS = parser.parse_args()
     ARGS.collector = os.path.abspath(ARGS.collector)
     work = tempfile.mkdtemp(prefix="activity-log-e2e-")
