@@ -3,6 +3,7 @@
 #include "knowledge/app_table.h"
 
 #include <cwchar>
+#include <deque>
 #include <map>
 #include <string_view>
 
@@ -162,19 +163,6 @@ std::wstring lowerAscii(std::wstring text) {
     return text;
 }
 
-// Never freed, as the Windows table's entries.
-AppEntry* makeEntry(const LinuxRow& row) {
-    const std::size_t length = std::wcslen(row.displayName);
-    auto* name = new wchar_t[length + 1];
-    std::wmemcpy(name, row.displayName, length + 1);
-    auto* entry =
-        new AppEntry{name, static_cast<std::int32_t>(length), KeepTitle, row.category, {}, nullptr};
-    if (row.titleNames[0] != L'\0') {
-        entry->titleSuffix = new AppTitleSuffix{split(row.titleNames, L'|'), row.privateMarker};
-    }
-    return entry;
-}
-
 struct ByExecutable {
     std::wstring pathPart;
     const AppEntry* entry;
@@ -183,12 +171,27 @@ struct ByExecutable {
 struct LinuxTable {
     std::multimap<std::wstring, ByExecutable> byExecutable; // in the rows' order
     std::map<std::wstring, const AppEntry*> byAppId;        // lower case; the first row wins
+    // What the entries point into; a deque keeps each element where it was put.
+    std::deque<std::wstring> names;
+    std::deque<AppTitleSuffix> suffixes;
+    std::deque<AppEntry> entries;
 };
+
+const AppEntry* addEntry(LinuxTable& table, const LinuxRow& row) {
+    std::wstring& name = table.names.emplace_back(row.displayName);
+    AppEntry& entry = table.entries.emplace_back(AppEntry{
+        name.data(), static_cast<std::int32_t>(name.size()), KeepTitle, row.category, {}, nullptr});
+    if (row.titleNames[0] != L'\0') {
+        entry.titleSuffix = &table.suffixes.emplace_back(
+            AppTitleSuffix{split(row.titleNames, L'|'), row.privateMarker});
+    }
+    return &entry;
+}
 
 LinuxTable buildLinuxTable() {
     LinuxTable table;
     for (const LinuxRow& row : linuxRows) {
-        const AppEntry* entry = makeEntry(row);
+        const AppEntry* entry = addEntry(table, row);
         for (const std::wstring& executable : split(row.executables, L' ')) {
             table.byExecutable.emplace(executable, ByExecutable{row.pathPart, entry});
             // A row of one program among those sharing the name is not its app id.
